@@ -1,0 +1,289 @@
+#include "app/form1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFont>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPalette>
+
+#include "app/form2.h"
+#include "app/pictures.h"
+#include "app/qt_text.h"
+#include "app/text_box.h"
+#include "platform/cp932.h"
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+}
+
+namespace {
+
+// "Ｐゴシック" is the proportional Gothic face, "ゴシック" the monospaced one.
+QFont gothic(bool proportional, int pixels, bool bold, bool italic = false) {
+    QFont f;
+    f.setFamilies({proportional ? QStringLiteral("IPAPGothic") : QStringLiteral("IPAGothic"),
+                   QStringLiteral("Noto Sans CJK JP")});
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    f.setItalic(italic);
+    return f;
+}
+
+void colourLabel(QLabel* label, QColor text, std::optional<QColor> background) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, text);
+    if (background) {
+        p.setColor(QPalette::Window, *background);
+        label->setAutoFillBackground(true);
+    }
+    label->setPalette(p);
+}
+
+template <class W>
+W* place(W* w, int x, int y, int width, int height) {
+    w->setGeometry(x, y, width, height);
+    return w;
+}
+
+QLabel* textLabel(QLabel* l, const char* utf8, const QFont& font) {
+    l->setTextFormat(Qt::PlainText);
+    l->setText(QString::fromUtf8(utf8));
+    l->setFont(font);
+    l->setWordWrap(true);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const char* utf8, int x, int y, int w, int h) {
+    auto* b = place(new QPushButton(QString::fromUtf8(utf8), parent), x, y, w, h);
+    b->setFont(gothic(true, 13, true));
+    return b;
+}
+
+}  // namespace
+
+TForm1::TForm1(FormServices services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      random(*services.random),
+      boxes(*services.boxes),
+      services_(std::move(services)) {
+    buildLayout();
+    createSoundMix();
+    guarded([this] { FormCreate(); });
+    // Started only now: no tick may meet a half-built window, nor run behind
+    // FormCreate's error box while the window is not yet set up.
+    for (QTimer* t : timers) t->start();
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::buildLayout() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromUtf8("ピコ日記 Ｖｅｒ１．０     ｂｙﾄﾗﾝﾎﾟ･ﾊｳｽ"));
+    setFixedSize(412, 262);
+    move(265, 117);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+    setPalette(p);
+    setAutoFillBackground(true);
+    setFont(gothic(true, 12, false));
+
+    const QColor teal(0, 128, 128);
+    // Creation order is stacking order: later painted controls lie above earlier ones.
+    cg = place(new ClickLabel(this), 208, 4, 200, 200);
+    cg->setScaledContents(true);
+    cg->setCursor(Qt::PointingHandCursor);
+    cg->setPixmap(QPixmap::fromImage(toQImage(art::room())));
+    connect(cg, &ClickLabel::clicked, this, &TForm1::cgClick);
+
+    moji_l = place(new ClickLabel(this), 4, 104, 201, 101);
+    textLabel(moji_l, "moji_l", gothic(true, 21, true));
+    colourLabel(moji_l, QColor(255, 0, 255), QColor(0, 0, 0));
+    connect(moji_l, &ClickLabel::clicked, this, &TForm1::moji_lClick);
+
+    state_l = textLabel(place(new QLabel(this), 4, 28, 201, 57), "state_l", gothic(false, 13, true));
+    colourLabel(state_l, teal, QColor(255, 255, 255));
+
+    cg2 = place(new QLabel(this), 412, 4, 101, 61);
+    cg2->setPixmap(QPixmap::fromImage(toQImage(art::startStrip())));
+    cg2->hide();
+
+    Label1 = textLabel(place(new QLabel(this), 4, 84, 201, 17), "Ａｒｋ：", gothic(false, 13, true));
+    colourLabel(Label1, teal, QColor(255, 255, 255));
+
+    state_l2 = textLabel(place(new QLabel(this), 56, 80, 89, 25), "", gothic(false, 21, true, true));
+    colourLabel(state_l2, QColor(0, 0, 255), std::nullopt);
+
+    state_n = textLabel(place(new QLabel(this), 4, 4, 201, 25), "なまえ", gothic(false, 24, true));
+    colourLabel(state_n, teal, QColor(255, 255, 255));
+
+    edit_l = place(new PetLineEdit(30, this), 76, 208, 333, 24);
+    edit_l->setFont(gothic(true, 16, true));
+    edit_l->installEventFilter(this);
+    edit_b = button(this, "話し掛ける", 4, 208, 73, 25);
+    sagasu_b = button(this, "さがす", 4, 236, 73, 25);
+    korosu_b = button(this, "ころして、最初からする", 244, 236, 165, 25);
+    gohan_b = button(this, "ごはん", 80, 236, 161, 25);
+    clear_b = button(this, "Ark Lv1", 144, 80, 61, 21);
+    clear_b2 = button(this, "Ark Lv1", 144, 60, 61, 21);
+    edit_b->setEnabled(false);
+    korosu_b->setEnabled(false);
+    gohan_b->setEnabled(false);
+    clear_b->hide();
+    clear_b2->hide();
+    // Buttons and the text box lie above every painted control.
+    for (QWidget* w : std::initializer_list<QWidget*>{edit_l, edit_b, sagasu_b, korosu_b, gohan_b, clear_b, clear_b2})
+        w->raise();
+    setTabOrder(edit_l, edit_b);
+    setTabOrder(edit_b, sagasu_b);
+    setTabOrder(sagasu_b, korosu_b);
+    setTabOrder(korosu_b, gohan_b);
+    setTabOrder(gohan_b, clear_b);
+    setTabOrder(clear_b, clear_b2);
+
+    connect(edit_b, &QPushButton::clicked, this, &TForm1::edit_bClick);
+    connect(sagasu_b, &QPushButton::clicked, this, &TForm1::sagasu_bClick);
+    connect(korosu_b, &QPushButton::clicked, this, &TForm1::korosu_bClick);
+    connect(gohan_b, &QPushButton::clicked, this, &TForm1::gohan_bClick);
+    connect(clear_b, &QPushButton::clicked, this, &TForm1::clear_bClick);
+    connect(clear_b2, &QPushButton::clicked, this, &TForm1::clear_b2Click);
+
+    static constexpr int kIntervals[7] = {50, 10000, 110000, 6000, 1000, 15000, 3000};
+    void (TForm1::*const handlers[7])() = {&TForm1::Timer1Timer, &TForm1::Timer2Timer, &TForm1::Timer3Timer,
+                                           &TForm1::Timer4Timer, &TForm1::Timer5Timer, &TForm1::Timer6Timer,
+                                           &TForm1::Timer7Timer};
+    for (size_t i = 0; i < timers.size(); ++i) {
+        timers[i] = new QTimer(this);
+        timers[i]->setObjectName(QStringLiteral("Timer%1").arg(i + 1));
+        timers[i]->setTimerType(Qt::PreciseTimer);
+        timers[i]->setInterval(kIntervals[i]);
+        connect(timers[i], &QTimer::timeout, this, handlers[i]);
+    }
+}
+
+void TForm1::createSoundMix() {
+    // SoundMix1 is created here, then Activated = true and Channels = 15.
+    // Not guarded: a mixer that cannot start ends the program.
+    if (services_.soundMixSetUp) services_.soundMixSetUp();
+}
+
+hMixWave TForm1::openWave(const std::string&) { throw ESoundMixError("No sound mixer"); }
+void TForm1::freeWave(hMixWave) { throw ESoundMixError("No sound mixer"); }
+void TForm1::playWave(int32_t, hMixWave) { throw ESoundMixError("No sound mixer"); }
+
+void TForm1::guarded(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        boxes.error(this, errorBoxText(e.what()));
+    } catch (...) {
+        boxes.error(this, errorBoxText("Unknown error"));
+    }
+}
+
+void TForm1::FormCreate() {
+    try {
+        wave_7 = openWave(services_.exeDir + "cg/7.wav");
+        wave_6 = openWave(services_.exeDir + "cg/6.wav");
+        wave_last = openWave(services_.exeDir + "cg/1.wav");
+        wave_5 = openWave(services_.exeDir + "cg/5.wav");
+    } catch (...) {
+    }
+    random.seed(services_.clockSeed ? services_.clockSeed() : Random::timeOfDaySeed());
+    LoadPet();
+    state_l->setText(QString());
+    state_n->setText(QString());
+    moji_l->setText(QString());
+    if (pet.condition == sinu) {
+        const std::string path = services_.exeDir + "cg/door.bmp";
+        QImage door(QString::fromStdString(path));
+        if (door.isNull()) throw std::runtime_error(cp932("ﾌｧｲﾙ ") + toCp932Lossy(path) + cp932(" は開けません"));
+        cg->setPixmap(QPixmap::fromImage(door));
+    } else {
+        edit_b->setEnabled(true);
+        korosu_b->setEnabled(true);
+        gohan_b->setEnabled(true);
+        sagasu_b->setEnabled(false);
+    }
+}
+
+void TForm1::FormDestroy() {
+    try {
+        freeWave(wave_5);
+        freeWave(wave_last);
+        freeWave(wave_6);
+        freeWave(wave_7);
+    } catch (...) {
+    }
+}
+
+void TForm1::LoadPet() {
+    try {
+        loadPetFile(services_.exeDir + "my.dat", pet);
+    } catch (const EInOutError& e) {
+        // A file we could not read whole still holds the pet: keep it aside before the next save.
+        if (e.code() != kIoNotFound) backupPending_ = true;
+        throw;
+    }
+}
+
+void TForm1::SavePet() {
+    savePetFile(services_.exeDir + "my.dat", pet, backupPending_, services_.saveFault);
+    backupPending_ = false;
+}
+
+void TForm1::PlaySound(const std::string& name) {
+    try {
+        const hMixWave wave = openWave(services_.exeDir + "cg/" + name);
+        wave_last = wave;
+        playWave(1, wave);
+    } catch (...) {
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // One close at a time: a close asked for while the farewell box is open
+    // (the user again, or a death) must not say goodbye or save twice.
+    if (closing_) {
+        event->ignore();
+        return;
+    }
+    closing_ = true;
+    bool saved = false;
+    guarded([&] {
+        boxes.message(this, cp932("またやってね！"));
+        SavePet();
+        saved = true;
+    });
+    closing_ = false;
+    if (saved)
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edit_l && event->type() == QEvent::KeyPress) edit_lKeyDown(static_cast<QKeyEvent*>(event)->key());
+    return QWidget::eventFilter(watched, event);
+}
+
+// The handlers below come alive with the pet's rules.
+void TForm1::Timer1Timer() {}
+void TForm1::Timer2Timer() {}
+void TForm1::Timer3Timer() {}
+void TForm1::Timer4Timer() {}
+void TForm1::Timer5Timer() {}
+void TForm1::Timer6Timer() {}
+void TForm1::Timer7Timer() {}
+void TForm1::sagasu_bClick() {}
+void TForm1::gohan_bClick() {}
+void TForm1::cgClick() {}
+void TForm1::korosu_bClick() {}
+void TForm1::clear_bClick() {}
+void TForm1::clear_b2Click() {}
+void TForm1::moji_lClick() {}
+void TForm1::edit_bClick() {}
+void TForm1::edit_lKeyDown(int) {}
