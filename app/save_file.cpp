@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "platform/cp932.h"
@@ -137,9 +138,13 @@ int errnoOr(int hooked) { return hooked ? hooked : errno; }
 void replaceFile(const std::string& path, const std::string& bytes, const SaveFaultHook& fault) {
     auto hook = [&](SaveStep s) { return fault ? fault(s) : 0; };
     const std::string tmp = path + ".tmp";
+    ::unlink(tmp.c_str());  // a leftover of a crashed save, perhaps read-only
     int injected = hook(SaveStep::Create);
-    const int fd = injected ? -1 : ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = injected ? -1 : ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) throw EInOutError(ioCodeFromErrno(errnoOr(injected)));
+    // The new file takes the old one's permissions, as an overwrite would have kept them.
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
     auto fail = [&](int err) {
         ::close(fd);
         ::unlink(tmp.c_str());
@@ -238,7 +243,11 @@ void loadPetFile(const std::string& path, PetState& pet) {
     if (const int code = parsePet(bytes, pet)) throw EInOutError(code);
 }
 
-void savePetFile(const std::string& path, const PetState& pet, bool keepBackup, const SaveFaultHook& fault) {
+void savePetFile(const std::string& givenPath, const PetState& pet, bool keepBackup, const SaveFaultHook& fault) {
+    // A my.dat that is a symlink stays one: the file it points to is replaced.
+    std::error_code ec;
+    const auto real = std::filesystem::canonical(givenPath, ec);
+    const std::string path = ec ? givenPath : real.string();
     auto hook = [&](SaveStep s) { return fault ? fault(s) : 0; };
     // Replacing by rename would happily go over a read-only my.dat; the user
     // made it read-only to keep it, so refuse as a plain overwrite would.

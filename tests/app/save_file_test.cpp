@@ -233,3 +233,20 @@ TEST(SaveFileOnDisk, ReadOnlyFileIsAccessDeniedForAUser) {
     }
     EXPECT_EQ(dir.read("my.dat"), "old\r\n");
 }
+
+TEST(SaveFileOnDisk, KeepsPermissionsAndSymlinks) {
+    TempDir dir;
+    dir.write("real.dat", "old\r\n");
+    ASSERT_EQ(chmod((dir.path() + "real.dat").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("real.dat", (dir.path() + "my.dat").c_str()), 0);
+    dir.write("real.dat.tmp", "stale");
+    ASSERT_EQ(chmod((dir.path() + "real.dat.tmp").c_str(), 0400), 0);
+    savePetFile(dir.path() + "my.dat", samplePet(), false);
+    struct stat st {};
+    ASSERT_EQ(lstat((dir.path() + "my.dat").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(dir.read("real.dat"), serializePet(samplePet()));
+    ASSERT_EQ(stat((dir.path() + "real.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_FALSE(dir.exists("real.dat.tmp"));
+}
