@@ -59,8 +59,10 @@ void Canvas::shadedBlob(double cx, double cy, double rx, double ry, uint8_t outl
         for (int x = int(cx - rx) - 1; x <= int(cx + rx) + 1; ++x) {
             if (ellipseDistance(x, y, cx, cy, rx, ry) > 1.0) continue;
             const double u = (x + 0.5 - cx) / rx, v = (y + 0.5 - cy) / ry;
-            uint8_t c = base;
-            if (u * 0.45 + v * 0.8 > 0.55) c = shade;
+            // Lit like a ball from the upper left: a shaded crescent at the lower right.
+            const double z = std::sqrt(std::max(0.0, 1.0 - u * u - v * v));
+            const double lit = -0.45 * u - 0.55 * v + 0.70 * z;
+            uint8_t c = lit < 0.12 ? shade : base;
             const double hu = u + 0.42, hv = v + 0.5;
             if (hu * hu + hv * hv < 0.045) c = light;
             put(x, y, c);

@@ -106,12 +106,16 @@ void heart(Canvas& c, int x, int y) {
 
 void sparkle(Canvas& c, int x, int y) {
     c.glyph(x, y,
-            {"..#..",
-             "..#..",
-             "##o##",
-             "..#..",
-             "..#.."},
-            Gold, White);
+            {"....o....",
+             "...o#o...",
+             "...o#o...",
+             "..o###o..",
+             "oo##.##oo",
+             "..o###o..",
+             "...o#o...",
+             "...o#o...",
+             "....o...."},
+            Gold, Ink);
 }
 
 void letterZ(Canvas& c, int x, int y, bool big) {
@@ -138,15 +142,18 @@ void letterZ(Canvas& c, int x, int y, bool big) {
 
 void question(Canvas& c, int x, int y) {
     c.glyph(x, y,
-            {".oooo.",
-             "o####o",
-             "o#oo##o",
-             ".o.o##o",
-             "..o##o.",
-             "..o#o..",
-             "..ooo..",
-             "..o#o..",
-             "..ooo.."},
+            {"..oooo..",
+             ".o####o.",
+             "o##oo##o",
+             "o##o.o##o",
+             ".oo..o##o",
+             "....o##o.",
+             "...o##o..",
+             "...o##o..",
+             "....oo...",
+             "...o##o..",
+             "...o##o..",
+             "....oo..."},
             Confused, Ink);
 }
 
@@ -173,21 +180,30 @@ void sweat(Canvas& c, double x, double y) {
 }
 
 void angerMark(Canvas& c, int x, int y, bool big) {
+    // The throbbing vein: four bent strokes round an empty middle; it swells in frame 0.
     if (big)
         c.glyph(x, y,
-                {".##.##.",
-                 "##...##",
-                 ".......",
-                 "##...##",
-                 ".##.##."},
+                {"..##...##..",
+                 "..##...##..",
+                 "###.....###",
+                 "##.......##",
+                 "...........",
+                 "...........",
+                 "##.......##",
+                 "###.....###",
+                 "..##...##..",
+                 "..##...##.."},
                 Angry);
     else
         c.glyph(x + 1, y + 1,
-                {"#.#.#",
-                 ".....",
-                 "#...#",
-                 ".....",
-                 "#.#.#"},
+                {"..#...#..",
+                 "..#...#..",
+                 "##.....##",
+                 ".........",
+                 ".........",
+                 "##.....##",
+                 "..#...#..",
+                 "..#...#.."},
                 Angry);
 }
 
@@ -220,8 +236,10 @@ void drawFace(Canvas& c, int condition, int frame) {
             c.line(48, f.my() - 3, 52, f.my() - 1, Ink, 1.6);
             c.line(52, f.my() - 1, 56, f.my() - 3, Ink, 1.6);
             cheeks(f, Blush);
-            for (int i = 0; i < 3; ++i) c.dot(78 + i * 5 + frame, 14 + (i % 2) * 2, 3.2, Sulk);
-            c.arc(84 + frame, 15, 6, 3, 0, 720, Ink, 1.0);
+            for (int i = 0; i < 3; ++i) c.dot(78 + i * 6 + frame, 14 - (i % 2) * 2, 5.2, Ink);
+            for (int i = 0; i < 3; ++i) c.dot(78 + i * 6 + frame, 14 - (i % 2) * 2, 4.0, Sulk);
+            for (int i = 0; i < 5; ++i)
+                c.line(76 + i * 3 + frame, 12 + (i % 2) * 4, 79 + i * 3 + frame, 12 + ((i + 1) % 2) * 4, Ink);
             break;
         case 2:  // niko: ^ ^ eyes, open grin, rosy cheeks; frame 1 bounces with a sparkle
             smileEyes(f);
@@ -317,8 +335,8 @@ void drawFace(Canvas& c, int condition, int frame) {
             for (int i = 0; i < 4; ++i)
                 c.arc(44 + i * 4, f.my(), 2, 1.6, i % 2 ? 0 : 180, i % 2 ? 180 : 360, Ink, 1.5);
             cheeks(f, Blush);
-            question(c, 76, frame == 0 ? 16 : 12);
-            question(c, 14, frame == 0 ? 10 : 14);
+            question(c, 78, frame == 0 ? 10 : 6);
+            question(c, 12, frame == 0 ? 6 : 10);
             break;
         default:  // sinu: grey skin, X eyes, tongue out, a halo above
             for (double x : {f.lx(), f.rx()}) {
