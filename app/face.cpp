@@ -14,7 +14,7 @@ std::optional<std::string> faceStripFile(int32_t condition) {
 FaceTick faceTick(uint8_t& faceFrame, int32_t condition, bool petLives) {
     FaceTick t;
     if (!petLives) return t;
-    faceFrame = uint8_t(1 - faceFrame);
+    faceFrame = faceFrame ? 0 : 1;
     if (condition == sinu) faceFrame = 0;
     t.draw = true;
     t.frame = faceFrame;
