@@ -1,4 +1,5 @@
 #include "tools/art/canvas.h"
+#include "tools/art/palette.h"
 
 #include <algorithm>
 #include <cmath>
@@ -104,6 +105,7 @@ void Canvas::glyph(int x, int y, std::initializer_list<std::string_view> rows, u
         for (size_t c = 0; c < row.size(); ++c) {
             if (row[c] == '#') put(x + int(c), y + r, colour);
             else if (row[c] == 'o') put(x + int(c), y + r, outline);
+            else if (row[c] == '+') put(x + int(c), y + r, pal::White);
         }
         ++r;
     }

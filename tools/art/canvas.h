@@ -33,7 +33,8 @@ public:
              double thickness = 1.0);
     void dot(double cx, double cy, double r, uint8_t colour);
 
-    // A glyph written as rows of characters: '#' is `colour`, 'o' is `outline`, others are untouched.
+    // A glyph written as rows of characters: '#' is `colour`, 'o' is `outline`, '+' a white glint,
+    // others are untouched.
     void glyph(int x, int y, std::initializer_list<std::string_view> rows, uint8_t colour, uint8_t outline = 0);
 
 private:

@@ -157,25 +157,18 @@ void question(Canvas& c, int x, int y) {
             Confused, Ink);
 }
 
-void tearDrop(Canvas& c, double x, double y) {
-    c.glyph(int(x) - 2, int(y) - 3,
-            {"..o..",
-             ".o#o.",
-             "o###o",
-             "o#.#o",
-             "o###o",
-             ".ooo."},
-            Tear, Ink);
-    c.put(int(x) - 1 + 1, int(y), TearLight);
-}
-
-void sweat(Canvas& c, double x, double y) {
-    c.glyph(int(x), int(y),
-            {".o..",
-             "o#o.",
-             "o##o",
-             "o#.#o",
-             ".ooo."},
+// A drop of water, point up, with a glint; tears and sweat alike.
+void drop(Canvas& c, double x, double y) {
+    c.glyph(int(x) - 3, int(y) - 4,
+            {"...o...",
+             "..o#o..",
+             "..o#o..",
+             ".o###o.",
+             "o#+###o",
+             "o#+###o",
+             "o#####o",
+             ".o###o.",
+             "..ooo.."},
             Tear, Ink);
 }
 
@@ -282,8 +275,8 @@ void drawFace(Canvas& c, int condition, int frame) {
                 c.rect(int(x) - 1, int(f.ey()) + 4, int(x) + 1, int(f.ey()) + 20, Tear);
                 c.rect(int(x), int(f.ey()) + 5, int(x), int(f.ey()) + 18, TearLight);
             }
-            tearDrop(c, frame == 0 ? 20 : 16, frame == 0 ? 44 : 38);
-            tearDrop(c, frame == 0 ? 80 : 84, frame == 0 ? 44 : 38);
+            drop(c, frame == 0 ? 18 : 14, frame == 0 ? 42 : 36);
+            drop(c, frame == 0 ? 82 : 86, frame == 0 ? 42 : 36);
             break;
         case 6:  // okoru: V brows, glaring eyes, clenched teeth, red cheeks, anger mark
             openEyes(f, 0, 1, 0.85);
@@ -327,7 +320,7 @@ void drawFace(Canvas& c, int condition, int frame) {
             c.line(56, f.my() + 1, 74, f.my() + 10, White, 2.0);
             c.dot(57, f.my() + 1.5, 1.6, Angry);
             for (int i = 0; i < 4; ++i) c.line(32 + i * 4, 30 + breath, 32 + i * 4, 38 + breath, IllShade, 1.2);
-            sweat(c, 80, frame == 0 ? 34 : 38);
+            drop(c, 82, frame == 0 ? 34 : 38);
             break;
         case 9:  // kuru: spiral eyes, wobbly mouth, question marks
             spiral(c, f.lx(), f.ey(), frame * 1.6);
