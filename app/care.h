@@ -8,11 +8,14 @@
 #include "app/pet_state.h"
 #include "app/random.h"
 
-// sagasu_bClick after the naming dialog has closed (the dialog has already set
-// pet_name and played "2.wav"). Returns {"1.wav"}; draws intellect, morals,
-// vigor, fullness in that order; the words and word_count are inherited.
-// The form then enables edit_b, korosu_b, gohan_b, disables sagasu_b and
-// hides both badges.
+// sagasu_bClick, in two halves around the naming dialog:
+//   1. the form places and shows the dialog modally (its OK button sets
+//      pet_name and plays "2.wav"). Timers run meanwhile; with sagasu_b still
+//      enabled they only age the stored values, which this call overwrites.
+//   2. findPet(pet, random): returns {"1.wav"}; draws intellect, morals, vigor,
+//      fullness in that order; the words and word_count are inherited. Then the
+//      form enables edit_b, korosu_b, gohan_b, disables sagasu_b and hides both
+//      badges. (If the window is closing by now, the form skips this half.)
 Sounds findPet(PetState& pet, Random& random);
 
 // gohan_bClick. Always requests "2.wav" first; `refused` is set when the pet

@@ -105,7 +105,7 @@ const std::vector<Fragment>& endings() {
 }
 
 // Presence draw, then index draw; an index beyond the list leaves the slot empty.
-std::string optional(Random& random, int32_t presence, int32_t range, const std::vector<Fragment>& list,
+std::string fragment(Random& random, int32_t presence, int32_t range, const std::vector<Fragment>& list,
                      const std::string& name) {
     if (random(presence) != 0) return {};
     const int32_t i = random(range);
@@ -146,9 +146,9 @@ std::optional<std::string> composeUtterance(const PetState& pet, Random& random,
         if (const int32_t d = random(row.range); d <= 2) core = row.lines[size_t(d)].with(name);
     }
 
-    const std::string opener = optional(random, 3, reachRange(pet.age, 3), openers(), name);
-    const std::string topic = optional(random, 4, reachRange(pet.age, 3), topics(), name);
-    const std::string comment = optional(random, 5, reachRange(pet.age, 5), comments(), name);
-    const std::string ending = optional(random, 3, reachRange(pet.age, 3), endings(), name);
+    const std::string opener = fragment(random, 3, reachRange(pet.age, 3), openers(), name);
+    const std::string topic = fragment(random, 4, reachRange(pet.age, 3), topics(), name);
+    const std::string comment = fragment(random, 5, reachRange(pet.age, 5), comments(), name);
+    const std::string ending = fragment(random, 3, reachRange(pet.age, 3), endings(), name);
     return lead + opener + topic + core + comment + ending;
 }
