@@ -85,7 +85,7 @@ std::string toCp932Lossy(std::string_view utf8, char replacement) {
 }
 
 std::string fromCp932(std::string_view cp932) {
-    return fromCp932Converter().run(cp932, [](std::string_view rest) {
+    return fromCp932Converter().run(cp932, [](std::string_view) {
         // A lead byte with a bad or missing trail byte is dropped alone, so the trail shows as itself.
         return std::pair<size_t, std::string>{1, "\xEF\xBF\xBD"};
     });

@@ -11,7 +11,10 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
     put16(out, v & 0xffff);
     put16(out, v >> 16);
 }
-void tag(std::vector<uint8_t>& out, const char* t) { out.insert(out.end(), t, t + 4); }
+// Byte by byte: g++ 12 misreads a range insert into a fresh vector as an overflow.
+void tag(std::vector<uint8_t>& out, const char* t) {
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(t[i]));
+}
 }  // namespace
 
 std::vector<uint8_t> encodeWav(const Sound& s) {
