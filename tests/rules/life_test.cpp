@@ -41,7 +41,7 @@ TEST(WholeLife, FromSearchToADeathAndTheStoredDeadPet) {
                 ASSERT_LE(pet.intellect, 20);
             }
         }
-        // Nothing else kills it first, old age does at the 20th aging tick.
+        // Unfed, hunger ends it early; old age would at the latest after the 20th aging tick.
         ASSERT_TRUE(death);
         EXPECT_LE(agingTicks, 20);
         lives = false;
