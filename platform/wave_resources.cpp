@@ -70,8 +70,10 @@ void RemoveWaveModule(WaveModule module) {
     Registry& r = registry();
     auto m = r.modules.find(module);
     if (m == r.modules.end()) return;
-    for (const auto& [key, bytes] : m->second)
+    for (const auto& entry : m->second) {
+        const Bytes& bytes = entry.second;
         std::erase_if(r.found, [&](const auto& e) { return e.second == bytes; });
+    }
     r.modules.erase(m);
 }
 

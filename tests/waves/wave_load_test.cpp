@@ -257,3 +257,22 @@ TEST_F(WaveLoad, HostileHeadersFailAsOrdinaryErrors) {
     EXPECT_EQ(memoryError(pcmWave(1, 0xFFFFFFFF, 8, {1, 2})), kMixOutOfMemory);  // k beyond the frames
     EXPECT_EQ(memoryError(pcmWave(6, 11025, 16, Bytes(24, 0)), {2, 11025}), "loaded");
 }
+
+TEST_F(WaveLoad, AFailedLoadClosesItsSourceAndGivesBackItsResource) {
+    auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+    const std::string notWave = write("not-a-wave.wav", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '});
+    const std::string truncated = write("cut.wav", riffWave(kFmtMono8 + chunk("data", {1, 2}, 9)));
+    const std::string noChannels = write("none.wav", pcmWave(0, 11025, 8, {1, 2}));
+    const auto before = openFiles();
+    for (const std::string& path : {notWave, truncated, noChannels})
+        EXPECT_THROW(LoadMixWave(kMono11, path.c_str(), 0, MIX_WAVE_FILE), ESoundMixError) << path;
+    EXPECT_EQ(openFiles(), before);
+
+    const WaveModule module = CreateWaveModule();
+    AddWaveResource(module, "TEXT", Bytes{'p', 'i', 'k', 'o'});
+    AddWaveResource(module, 3, pcmWave(0, 11025, 8, {1, 2}));
+    EXPECT_THROW(LoadMixWave(kMono11, "TEXT", module, MIX_WAVE_RESOURCE), ESoundMixError);
+    EXPECT_THROW(LoadMixWave(kMono11, MixResourceId(3), module, MIX_WAVE_RESOURCE), ESoundMixError);
+    EXPECT_EQ(LoadedWaveResourceCount(), 0u);
+    RemoveWaveModule(module);
+}
