@@ -198,6 +198,12 @@ TEST_F(WaveLoad, BrokenImagesFailWithTheMessageOfTheirStep) {
     // "data" before "fmt " is not searched for again.
     EXPECT_EQ(memoryError(riffWave(data + kFmtMono8)), "WAVE file has no data chunk");
     EXPECT_EQ(memoryError(riffWave(kFmtMono8 + chunk("data", {}))), "The data chunk has no data");
+    // A "data" chunk after the end the RIFF chunk declares is outside the wave.
+    EXPECT_EQ(memoryError(chunk("RIFF", Bytes{'W', 'A', 'V', 'E'} + kFmtMono8) + data), "WAVE file has no data chunk");
+    // A chunk header cut off by the RIFF chunk's end is not read across it.
+    Bytes cut = riffWave(kFmtMono8 + chunk("data", {1, 2}));
+    cut[4] = uint8_t(4 + kFmtMono8.size() + 4);
+    EXPECT_EQ(memoryError(cut), "WAVE file has no data chunk");
     // A format cut short at the end of the source.
     Bytes shortFmt = riffWave(chunk("fmt ", Bytes(8, 1)));
     EXPECT_EQ(memoryError(shortFmt), "Failed to read format chunk");
