@@ -40,7 +40,7 @@ struct LoadedResource {
     }
 };
 
-[[noreturn]] void raise(const std::string& message) { throw ESoundMixError(message); }
+[[noreturn]] void fail(const std::string& message) { throw ESoundMixError(message); }
 
 bool isResourceNumber(const void* source) { return (uintptr_t(source) >> 16) == 0; }
 
@@ -54,19 +54,19 @@ std::unique_ptr<RiffReader> openResource(const void* source, hMixModule instance
         info = FindWaveResource(instance, number);
         name = "res#" + std::to_string(number);
         if (info) resource.data = LoadWaveResource(info);
-        if (!resource.data) raise("Failed to open \"WAVE\" resource " + std::to_string(number));
+        if (!resource.data) fail("Failed to open \"WAVE\" resource " + std::to_string(number));
     } else {
         name = static_cast<const char*>(source);
         info = FindWaveResource(instance, name.c_str());
         if (info) resource.data = LoadWaveResource(info);
-        if (!resource.data) raise("Failed to open \"WAVE\" resource " + name);
+        if (!resource.data) fail("Failed to open \"WAVE\" resource " + name);
     }
     const uint8_t* bytes = LockWaveResource(resource.data);
-    if (!bytes) raise("Failed to lock \"WAVE\" resource");
+    if (!bytes) fail("Failed to lock \"WAVE\" resource");
     MixMemoryFile image{bytes, SizeofWaveResource(info), 0};
     if (!image.buffer) {
         image.errorCode = kMemoryOpenError;
-        raise("Failed to open resource, mmioOpen error= " + std::to_string(image.errorCode) +
+        fail("Failed to open resource, mmioOpen error= " + std::to_string(image.errorCode) +
               ".\rMay need to make sure resource is marked read-write");
     }
     return RiffReader::openMemory(image.buffer, image.size);
@@ -78,7 +78,7 @@ std::unique_ptr<RiffReader> openMemory(const void* source) {
     if (source) image = *static_cast<const MixMemoryFile*>(source);
     if (!image.buffer) {
         image.errorCode = kMemoryOpenError;
-        raise("Failed to open memory file, mmioOpen error=" + std::to_string(image.errorCode) +
+        fail("Failed to open memory file, mmioOpen error=" + std::to_string(image.errorCode) +
               ".\rMay need to make sure memory is read-write");
     }
     return RiffReader::openMemory(image.buffer, image.size);
@@ -94,7 +94,7 @@ hMixWave registerWave(std::unique_ptr<MixWave> wave) {
         return h;
     } catch (const std::bad_alloc&) {
         std::free(wave->header.data);
-        raise(kMixOutOfMemory);
+        fail(kMixOutOfMemory);
     }
 }
 
@@ -102,7 +102,7 @@ hMixWave registerWave(std::unique_ptr<MixWave> wave) {
 
 hMixWave LoadMixWave(const MixWaveTarget& target, const void* source, hMixModule instance, uint32_t flags) {
     std::unique_ptr<MixWave> wave(new (std::nothrow) MixWave());
-    if (!wave) raise(kMixOutOfMemory);
+    if (!wave) fail(kMixOutOfMemory);
 
     LoadedResource resource;
     std::unique_ptr<RiffReader> reader;
@@ -114,31 +114,31 @@ hMixWave LoadMixWave(const MixWaveTarget& target, const void* source, hMixModule
     } else {
         name = source ? static_cast<const char*>(source) : "";
         reader = source ? RiffReader::openFile(name) : nullptr;
-        if (!reader) raise("Failed to open wave file " + name);
+        if (!reader) fail("Failed to open wave file " + name);
     }
 
     RiffChunk riff, fmt, data;
-    if (!reader->descendRiff(RiffFourCC('W', 'A', 'V', 'E'), riff)) raise("This is not a WAVE file");
-    if (!reader->descend(RiffFourCC('f', 'm', 't', ' '), riff, fmt)) raise("WAVE file is corrupted");
+    if (!reader->descendRiff(RiffFourCC('W', 'A', 'V', 'E'), riff)) fail("This is not a WAVE file");
+    if (!reader->descend(RiffFourCC('f', 'm', 't', ' '), riff, fmt)) fail("WAVE file is corrupted");
     // Sixteen bytes whatever the chunk declares: a short "fmt " lends what follows it.
-    if (reader->read(&wave->format, sizeof wave->format) != sizeof wave->format) raise("Failed to read format chunk");
-    if (wave->format.formatTag != 1) raise("The file is not a PCM file");
+    if (reader->read(&wave->format, sizeof wave->format) != sizeof wave->format) fail("Failed to read format chunk");
+    if (wave->format.formatTag != 1) fail("The file is not a PCM file");
     reader->ascend(fmt);
-    if (!reader->descend(RiffFourCC('d', 'a', 't', 'a'), riff, data)) raise("WAVE file has no data chunk");
-    if (data.size == 0) raise("The data chunk has no data");
+    if (!reader->descend(RiffFourCC('d', 'a', 't', 'a'), riff, data)) fail("WAVE file has no data chunk");
+    if (data.size == 0) fail("The data chunk has no data");
     // A header may claim more than the source holds; never allocate for a claim.
-    if (data.size > reader->remaining()) raise("Failed to read data chunk");
-    if (data.size > uint32_t(std::numeric_limits<int32_t>::max())) raise(kMixOutOfMemory);
+    if (data.size > reader->remaining()) fail("Failed to read data chunk");
+    if (data.size > uint32_t(std::numeric_limits<int32_t>::max())) fail(kMixOutOfMemory);
 
     SampleBuffer samples(static_cast<uint8_t*>(std::malloc(data.size)));
-    if (!samples) raise(kMixOutOfMemory);
-    if (reader->read(samples.get(), data.size) != data.size) raise("Failed to read data chunk");
+    if (!samples) fail(kMixOutOfMemory);
+    if (reader->read(samples.get(), data.size) != data.size) fail("Failed to read data chunk");
 
     int32_t length = int32_t(data.size);
     const MixSampleFormat from{wave->format.channels, wave->format.samplesPerSec, wave->format.bitsPerSample};
     const MixSampleFormat to{uint32_t(target.channels), uint32_t(target.rate), 8};
     uint8_t* converted = ConvertMixSamples(to, from, samples.release(), length);
-    if (!converted) raise("Failed to convert wave format");
+    if (!converted) fail("Failed to convert wave format");
 
     reader.reset();
     wave->header.data = converted;
