@@ -1,0 +1,28 @@
+// Conversion of a wave's samples to the session's 8-bit output format, once, at
+// load time: width, then channels, then rate, each one pass with whole-number
+// rate factors.
+//
+// Buffers are malloc'd. Every step takes over the buffer it is given: it returns
+// a new buffer (releasing the old one) or the same one when it has nothing to do,
+// and on failure it releases the buffer before raising ESoundMixError.
+#pragma once
+#include <cstdint>
+#include <string>
+
+struct MixSampleFormat {
+    uint32_t channels = 1;
+    uint32_t rate = 11025;  // samples per second per channel
+    uint32_t bits = 8;
+};
+
+// The message of every failed allocation of the loader and the conversion.
+extern const char* const kMixOutOfMemory;
+// The division error a source without channels or rate raises (CP932 bytes).
+std::string MixDivisionByZeroMessage();
+
+uint8_t* ConvertMixSamples(const MixSampleFormat& target, const MixSampleFormat& source, uint8_t* buffer, int32_t& length);
+
+// The three steps, each on the previous one's result.
+uint8_t* ConvertMixWidth(uint32_t targetBits, uint32_t sourceBits, uint8_t* buffer, int32_t& length);
+uint8_t* ConvertMixChannels(uint32_t targetChannels, uint32_t sourceChannels, uint8_t* buffer, int32_t& length);
+uint8_t* ConvertMixRate(uint32_t channels, uint32_t targetRate, uint32_t sourceRate, uint8_t* buffer, int32_t& length);
