@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test install uninstall clean
 
 all: build
 
@@ -23,6 +23,14 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS)
+
+# For this user only, no root: ${XDG_DATA_HOME:-~/.local/share}/piko and a menu entry.
+install: build
+	@./tools/install.sh install $(BUILD)
+
+# Keeps the pet (my.dat) where it is.
+uninstall:
+	@./tools/install.sh uninstall
 
 clean:
 	rm -rf $(BUILD)
