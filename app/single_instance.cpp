@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr char kRaise[] = "raise\n";
-
 // The abstract socket address for a lock file: same file, same name, whatever
 // path (or symlink) each process was started through.
 socklen_t socketAddress(const std::string& name, sockaddr_un& addr) {
@@ -26,16 +24,16 @@ socklen_t socketAddress(const std::string& name, sockaddr_un& addr) {
     return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
 }
 
-bool askToRaise(const std::string& name) {
+// 0 when the request was delivered, else the errno of the failure.
+int askToRaise(const std::string& name) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
+    if (fd < 0) return errno;
     sockaddr_un addr;
     const socklen_t len = socketAddress(name, addr);
-    bool sent = false;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0)
-        sent = ::send(fd, kRaise, sizeof kRaise - 1, MSG_NOSIGNAL) == ssize_t(sizeof kRaise - 1);
+    // Connecting is the whole request: the owner may accept and hang up at once.
+    const int err = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0 ? 0 : errno;
     ::close(fd);
-    return sent;
+    return err;
 }
 
 }  // namespace
@@ -67,7 +65,10 @@ SingleInstance::SingleInstance(const std::string& exeDir, QObject* parent) : QOb
         state_ = State::Busy;
         ::close(lockFd_);
         lockFd_ = -1;
-        raisedOther_ = askToRaise(name);
+        const int err = askToRaise(name);
+        raisedOther_ = err == 0;
+        if (err)
+            std::fprintf(stderr, "piko: cannot ask the running piko for its window (%s)\n", std::strerror(err));
         return;
     }
     state_ = State::Owner;
@@ -99,7 +100,6 @@ void SingleInstance::acceptRaise() {
     for (;;) {
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) return;
-        // Connecting is the request; the text only lets a human test it with socat.
         ::close(fd);
         emit raiseRequested();
     }

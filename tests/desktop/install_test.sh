@@ -11,6 +11,14 @@ work=$(mktemp -d)
 trap 'cleanup "$work"' EXIT
 command -v desktop-file-validate >/dev/null || fail "desktop-file-validate missing (desktop-file-utils)"
 
+# A PNG's width x height, from its header.
+png_size() {
+  [ -f "$1" ] && [ "$(head -c 8 "$1" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || return 0
+  local w h
+  read -r w h < <(od -An -j16 -N8 -tu1 "$1" | awk '{print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8}')
+  echo "${w}x${h}"
+}
+
 check_install() {
   local data=$1 prog="$1/piko"
   [ -x "$prog/piko" ] || fail "no piko in $prog"
@@ -33,7 +41,7 @@ check_install() {
   [ "$exec" = "$prog/piko" ] || fail "Exec runs '$exec', not '$prog/piko'"
   for s in 32 48 64 128 256; do
     local icon="$data/icons/hicolor/${s}x${s}/apps/piko.png"
-    [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${s}x${s}" ] || fail "icon $icon"
+    [ "$(png_size "$icon")" = "${s}x${s}" ] || fail "icon $icon"
   done
 }
 
