@@ -21,7 +21,11 @@ TForm1* mainForm() {
 
 void endTheSession() {
     TForm1* form = mainForm();
-    if (!form) return;
+    if (!form) {
+        // The window could not be built and the fatal box is open: nothing to save.
+        QCoreApplication::exit(1);
+        return;
+    }
     std::string error;
     const int code = form->endSession(&error);
     if (code != 0)
