@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test fuzz clean
+.PHONY: all deps configure build run test fuzz install uninstall clean
 
 all: build
 
@@ -36,6 +36,14 @@ fuzz: deps
 	  build-fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
 	    -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$t fuzz/corpus/$$t; \
 	done
+
+# For this user only, no root: ${XDG_DATA_HOME:-~/.local/share}/piko and a menu entry.
+install: build
+	@./tools/install.sh install $(BUILD)
+
+# Keeps the pet (my.dat) where it is.
+uninstall:
+	@./tools/install.sh uninstall
 
 clean:
 	rm -rf $(BUILD)

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 
 #include "app/form2.h"
@@ -16,6 +17,15 @@
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+}
+
+void ClickLabel::paintEvent(QPaintEvent* event) {
+    const QPixmap pm = pixmap();
+    if (!hasScaledContents() || pm.isNull()) return QLabel::paintEvent(event);
+    // QLabel would smooth the stretch; the painter's default is nearest neighbour.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawPixmap(contentsRect(), pm);
 }
 
 namespace {
@@ -247,6 +257,10 @@ void TForm1::PlaySound(const std::string& name) {
 void TForm1::closeEvent(QCloseEvent* event) {
     // One close at a time: a close asked for while the farewell box is open
     // (the user again, or a death) must not say goodbye or save twice.
+    if (sessionEnded_) {
+        event->accept();
+        return;
+    }
     if (closing_) {
         event->ignore();
         return;
@@ -255,7 +269,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
     bool saved = false;
     guarded([&] {
         boxes.message(this, cp932("またやってね！"));
-        SavePet();
+        // The session ended while the box was open; that save stands.
+        if (!sessionEnded_) SavePet();
         saved = true;
     });
     closing_ = false;
@@ -263,6 +278,19 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->accept();
     else
         event->ignore();
+}
+
+int TForm1::endSession(std::string* error) {
+    if (sessionEnded_) return sessionExitCode_;
+    sessionEnded_ = true;
+    try {
+        SavePet();
+        sessionExitCode_ = 0;
+    } catch (const std::exception& e) {
+        sessionExitCode_ = 1;
+        if (error) *error = e.what();
+    }
+    return sessionExitCode_;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

@@ -29,6 +29,8 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Stretched pictures are pixel art: nearest neighbour at any device pixel ratio.
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // What the window takes from outside; tests replace any of it.
@@ -84,6 +86,14 @@ public:
     const std::string& exeDir() const { return services_.exeDir; }
     bool backupPending() const { return backupPending_; }
 
+    // The session ends or the process is told to stop: saves as a close
+    // would, but without the farewell box nobody could answer, and only once.
+    // Returns the exit code (0 saved, 1 the save failed and my.dat is as it
+    // was); `error` gets the failure's message (CP932). From then on no close
+    // says goodbye or saves again.
+    int endSession(std::string* error = nullptr);
+    bool sessionEnded() const { return sessionEnded_; }
+
 public slots:
     void Timer1Timer();
     void Timer2Timer();
@@ -123,4 +133,6 @@ private:
     FormServices services_;
     bool backupPending_ = false;  // my.dat failed to load part-way: keep it aside before overwriting
     bool closing_ = false;        // a close is between its farewell box and its save
+    bool sessionEnded_ = false;   // saved by endSession: nothing more to say or save
+    int sessionExitCode_ = 0;
 };

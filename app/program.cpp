@@ -1,12 +1,55 @@
 #include "app/program.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <memory>
 
 #include "app/form2.h"
+#include "app/session_end.h"
+#include "app/single_instance.h"
+#include "platform/cp932.h"
+
+namespace {
+
+// The window being built or running. Found among the top-level widgets
+// because a signal may arrive while its constructor still waits on a box.
+TForm1* mainForm() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<TForm1*>(w)) return f;
+    return nullptr;
+}
+
+void endTheSession() {
+    TForm1* form = mainForm();
+    if (!form) {
+        // The window could not be built and the fatal box is open: nothing to save.
+        QCoreApplication::exit(1);
+        return;
+    }
+    std::string error;
+    const int code = form->endSession(&error);
+    if (code != 0)
+        std::fprintf(stderr, "piko: the pet could not be saved, my.dat is as it was: %s\n",
+                     fromCp932(error).c_str());
+    // Also ends any box or dialog still open: its loop returns at once.
+    QCoreApplication::exit(code);
+}
+
+}  // namespace
 
 int runPiko(FormServices services) {
     MessageBoxes& boxes = *services.boxes;
+    // Before my.dat is read: a second start must not even load it.
+    SingleInstance instance(services.exeDir);
+    if (instance.state() == SingleInstance::State::Busy) {
+        std::fprintf(stderr, "piko: this pet is already open in another piko\n");
+        if (!instance.raisedOther()) boxes.message(nullptr, cp932("ピコはもう開いています。"));
+        return kAlreadyOpenExitCode;
+    }
+    SessionEnd ending;
+    QObject::connect(&ending, &SessionEnd::ended, &endTheSession);
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &endTheSession);
+
     std::unique_ptr<TForm1> form1;
     try {
         form1 = std::make_unique<TForm1>(std::move(services));
@@ -14,6 +57,13 @@ int runPiko(FormServices services) {
         boxes.fatal(e.what());
         return 1;
     }
+    // Told to stop while the window was still being built (behind its load error box).
+    if (form1->sessionEnded()) return form1->endSession();
+    QObject::connect(&instance, &SingleInstance::raiseRequested, form1.get(), [f = form1.get()] {
+        f->showNormal();
+        f->raise();
+        f->activateWindow();
+    });
     TForm2 form2(*form1);
     form1->Form2 = &form2;
     form1->show();

@@ -1,0 +1,25 @@
+// The end of the desktop session or a polite kill (SIGTERM, SIGHUP, SIGINT):
+// nobody is there to answer a box, so the pet is saved without one.
+#pragma once
+#include <QObject>
+#include <memory>
+
+class QSocketNotifier;
+
+// Catches SIGTERM, SIGHUP and SIGINT for as long as it lives and reports them
+// on the event loop. The handler only writes the signal's number into a pipe
+// (all a signal handler may safely do); a QSocketNotifier on the pipe's other
+// end turns it into `ended`. One at a time per process.
+class SessionEnd : public QObject {
+    Q_OBJECT
+public:
+    explicit SessionEnd(QObject* parent = nullptr);
+    ~SessionEnd() override;
+
+signals:
+    void ended(int signo);
+
+private:
+    void drain();
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
