@@ -140,5 +140,9 @@ void MixWriteQueuedBlock(MixSession& s, MixBlock* block);
 bool FillBlock(MixSession& s, MixBlock* block, bool write);
 // dst[i] := the clipped sum of the sources (128 is silence); one source is a copy.
 void MixSamples(uint8_t* dst, const uint8_t* const* sources, int count, uint16_t length);
+// Chooses between the widest vector loop the processor has (the default) and
+// the baseline one, so tests can hold both to the reference. Returns whether
+// the widest (wider than baseline) is now in use.
+bool MixSamplesUseWidest(bool widest);
 // The same, byte by byte without tricks: what MixSamples must agree with.
 void MixSamplesReference(uint8_t* dst, const uint8_t* const* sources, int count, uint16_t length);

@@ -40,13 +40,16 @@ TEST(MixSamples, OrderOfSourcesDoesNotMatter) {
     } while (std::next_permutation(order.begin(), order.end()));
 }
 
-TEST(MixSamples, FastLoopAgreesWithReference) {
+TEST(MixSamples, EveryVectorLoopAgreesWithReference) {
+  for (bool widest : {false, true}) {
+    SCOPED_TRACE(widest ? "widest" : "baseline");
+    MixSamplesUseWidest(widest);
     std::mt19937 rng(7);
     std::vector<uint8_t> pool(8 * 4200);
     for (auto& b : pool) b = static_cast<uint8_t>(rng());
     std::vector<uint8_t> fast(4200), slow(4200);
     for (int k = 1; k <= 8; ++k)
-        for (unsigned n : {0u, 1u, 3u, 15u, 16u, 17u, 63u, 100u, 1023u, 4096u}) {
+        for (unsigned n : {0u, 1u, 3u, 15u, 16u, 17u, 31u, 32u, 33u, 47u, 63u, 100u, 1023u, 4096u}) {
             const uint8_t* src[8];
             for (int j = 0; j < k; ++j) src[j] = pool.data() + j * 4200 + (rng() % 64);  // unaligned too
             size_t at = rng() % 64;
@@ -54,6 +57,7 @@ TEST(MixSamples, FastLoopAgreesWithReference) {
             MixSamplesReference(slow.data() + at, src, k, static_cast<uint16_t>(n));
             ASSERT_TRUE(std::equal(fast.begin() + at, fast.begin() + at + n, slow.begin() + at)) << k << " " << n;
         }
+  }
 }
 
 class Fill : public MixerTest {
