@@ -31,7 +31,9 @@ bool IsCallbackWindow(hMixWindow window);
 bool PostWindowMessage(hMixWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 // Delivers every message posted so far (and those posted by the procedures
-// meanwhile) on the calling thread. Returns how many were delivered.
+// meanwhile) on the calling thread. Returns how many were delivered. An
+// exception from a window procedure passes to the caller; the messages not
+// yet delivered stay queued for the next call.
 int DispatchPostedMessages();
 
 // Called after every successful post, on the posting thread, so it must only
