@@ -109,15 +109,18 @@ bool IsCallbackWindow(hMixWindow window) {
 }
 
 bool PostWindowMessage(hMixWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    PostedMessageWakeup wakeup;
-    void* context;
+    PostedMessageWakeup wakeup = nullptr;
+    void* context = nullptr;
     {
         std::lock_guard lock(gLock);
         if (!findWindow(window) || gCount == kQueueCapacity) return false;
         gQueue[(gHead + gCount) % kQueueCapacity] = Posted{window, message, wParam, lParam};
-        ++gCount;
-        wakeup = gWakeup;
-        context = gWakeupContext;
+        // A queue that held something already has a dispatch coming, and a
+        // dispatch runs until the queue is empty.
+        if (gCount++ == 0) {
+            wakeup = gWakeup;
+            context = gWakeupContext;
+        }
     }
     if (wakeup) wakeup(context);
     return true;

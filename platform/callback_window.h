@@ -36,8 +36,9 @@ bool PostWindowMessage(hMixWindow window, uint32_t message, uintptr_t wParam, in
 // yet delivered stay queued for the next call.
 int DispatchPostedMessages();
 
-// Called after every successful post, on the posting thread, so it must only
-// schedule work (for example a queued call into the UI thread). nullptr: none.
+// Called on the posting thread when a post finds the queue empty, so one
+// DispatchPostedMessages() is due; it must only schedule that call (for
+// example a queued call into the UI thread). nullptr: none.
 using PostedMessageWakeup = void (*)(void* context);
 void SetPostedMessageWakeup(PostedMessageWakeup wakeup, void* context);
 
