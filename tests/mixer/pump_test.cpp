@@ -56,7 +56,7 @@ TEST_F(Pump, ActivationOpensAndDeactivationGivesBack) {
 
 TEST_F(Pump, BlocksCarryTheMixAndComeBackByTheirDoneFlag) {
     start();
-    const auto& w = keep(ramp(10000));
+    const auto& w = keep(ramp(20000));
     queuePlay(*s, 1, w, 0);
     SoundMixActivate(h, true);
     ASSERT_EQ(wave.written().size(), 3u);
@@ -72,9 +72,10 @@ TEST_F(Pump, BlocksCarryTheMixAndComeBackByTheirDoneFlag) {
     wave.complete(2);
     wave.clearLog();
     SoundMixPump();
-    EXPECT_EQ(wave.written().size(), 1u);  // only 1808 bytes of the wave are left
+    ASSERT_EQ(wave.written().size(), 2u);
+    EXPECT_EQ(wave.written()[1], slice(w, 5 * 2048, 2048));
     EXPECT_EQ(DispatchPostedMessages(), 2);  // the late messages find nothing more to do
-    EXPECT_EQ(wave.written().size(), 1u);
+    EXPECT_EQ(wave.written().size(), 2u);
 }
 
 TEST_F(Pump, TwoBlocksInUseMeansBlocksZeroAndOne) {
@@ -101,11 +102,13 @@ TEST_F(Pump, FinishedPlaysAreRetiredWithTheirNotice) {
     const auto& w = keep(ramp(600));
     MixPlayEntry* e = queuePlay(*s, 5, w, 0, 0, listener);
     hMixWave id = e->params.wave;
+    queuePlay(*s, 6, keep(ramp(512)), 0);
     SoundMixActivate(h, true);
     ASSERT_EQ(wave.written().size(), 2u);
 
     playBlock();  // 512 heard: the play ends at 600
     EXPECT_EQ(s->channelHeads[5], e);
+    EXPECT_EQ(s->channelHeads[6], nullptr);  // heard exactly to its end
     EXPECT_TRUE(notices.empty());
     playBlock();
     EXPECT_EQ(s->channelHeads[5], nullptr);
