@@ -18,14 +18,16 @@ void freeBlocks() {
     }
 }
 
-void unprepareAndFreeBlocks(MixSession& s) {
+void unprepareBlocks(MixSession& s) {
     for (auto* b : gBlocks)
         if (b && s.device) s.device->unprepare(b->header);
-    freeBlocks();
 }
 
+// The device is closed first (its thread has stopped when that returns); only
+// then go the blocks and the window that its messages name.
 void forgetDevice(MixSession& s) {
-    s.device.reset();  // closes it: its thread has stopped when this returns
+    s.device.reset();
+    freeBlocks();
     DestroyCallbackWindow(s.window);
     s.window = 0;
 }
@@ -49,7 +51,6 @@ void openDevice(MixSession& s) {
     for (auto& b : gBlocks) {
         b = new (std::nothrow) MixBlock;
         if (!b) {
-            freeBlocks();
             forgetDevice(s);
             MixFail(MIX_MSG_OUT_OF_MEMORY);
         }
@@ -59,7 +60,7 @@ void openDevice(MixSession& s) {
     for (auto* b : gBlocks) {
         r = s.device->prepare(b->header);
         if (r != MMSYSERR_NOERROR) {
-            unprepareAndFreeBlocks(s);
+            unprepareBlocks(s);
             forgetDevice(s);
             throw ESoundMixError("Unable to prepare wave header #" + std::to_string(r));
         }
@@ -70,7 +71,7 @@ void openDevice(MixSession& s) {
 void closeDevice(MixSession& s) {
     ResetKeepingPosition(s);
     MixQueueReclaimAll();
-    unprepareAndFreeBlocks(s);
+    unprepareBlocks(s);
     forgetDevice(s);
 }
 
