@@ -83,7 +83,7 @@ __attribute__((target("avx2"))) void mixAvx2(uint8_t* dst, const uint8_t* const*
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i),
                             _mm256_packus_epi16(_mm256_sub_epi16(lo, bias), _mm256_sub_epi16(hi, bias)));
     }
-    mixSse2<K>(dst, sources, i, n);
+    mixPlain<K>(dst, sources, i, n);
 }
 
 const bool kHasAvx2 = __builtin_cpu_supports("avx2");
