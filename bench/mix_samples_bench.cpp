@@ -49,6 +49,14 @@ void BM_MixSamples(benchmark::State& state) {
 }
 BENCHMARK(BM_MixSamples)->DenseRange(1, 8);
 
+// The SSE2 loop that processors without AVX2 run.
+void BM_MixSamplesBaseline(benchmark::State& state) {
+    MixSamplesUseWidest(false);
+    BM_MixSamples(state);
+    MixSamplesUseWidest(true);
+}
+BENCHMARK(BM_MixSamplesBaseline)->Arg(2)->Arg(8);
+
 void BM_ClampAfterEachAdd(benchmark::State& state) {
     Sources s;
     int k = int(state.range(0));
