@@ -213,3 +213,33 @@ TEST_F(Session, PlayEndsNeverOverflow) {
 }
 
 }  // namespace
+
+namespace {
+
+using SessionSeam = MixerTest;
+
+// What the wave loader leans on: validation that makes the session current,
+// and the device's answer for the session's own format and device.
+TEST_F(SessionSeam, ValidationAndTheFormatQuery) {
+    wave.setDevices({{"Card A", 2, 0}, {"Card B", 2, 0}});
+    writeIni("[general]\nWaveOutDevice=5\n");
+    MixConfig stereo{10, MIX_CONFIG_CHANNELS | MIX_CONFIG_RATE, 2, 22};
+    hMixSession h = SoundMixInit(&stereo);
+    CurrentSession = nullptr;
+    expectError([h] { MixUseSession(h + 1); }, "Invalid Session handle");
+    EXPECT_EQ(CurrentSession, nullptr);
+    MixSession& s = MixUseSession(h);
+    EXPECT_EQ(CurrentSession, &s);
+
+    MixWaveTarget target = MixSessionWaveTarget(s);
+    EXPECT_EQ(target.channels, 2);
+    EXPECT_EQ(target.rate, 22050);
+    EXPECT_TRUE(MixDeviceCanPlaySessionFormat(s));  // asked of the default device, -1
+    wave.refuseFormat(true);
+    EXPECT_FALSE(MixDeviceCanPlaySessionFormat(s));
+    wave.refuseFormat(false);
+    s.deviceId = 7;  // a device that does not exist cannot play anything
+    EXPECT_FALSE(MixDeviceCanPlaySessionFormat(s));
+}
+
+}  // namespace
