@@ -47,3 +47,14 @@ uninstall:
 
 clean:
 	rm -rf $(BUILD)
+
+# The device tests (audio thread, posted messages) under ThreadSanitizer.
+TSAN_BUILD ?= build-tsan
+.PHONY: tsan
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=thread -g -O1" -DCMAKE_C_FLAGS="-fsanitize=thread -g -O1" \
+	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread $(CMAKE_FLAGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_device test_sdl_disk
+	SDL_AUDIODRIVER=dummy TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(TSAN_BUILD)/tests/device/test_device
+	TSAN_OPTIONS="halt_on_error=1" $(TSAN_BUILD)/tests/sdl_disk/test_sdl_disk

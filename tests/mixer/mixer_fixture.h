@@ -1,0 +1,98 @@
+// A mixer on the virtual device, with a hand-driven clock and its own
+// SOUNDMIX.INI directory. Plays are placed on channel queues directly.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mixer/mixer_internal.h"
+#include "platform/milli_clock.h"
+#include "platform/profile_ini.h"
+#include "platform/virtual_wave_out.h"
+
+class MixerTest : public ::testing::Test {
+protected:
+    static inline uint32_t clockNow = 0;
+    static uint32_t manualClock() { return clockNow; }
+
+    VirtualWaveOut wave;
+    VirtualWaveOut::Use use{wave};
+    std::filesystem::path dir;
+    std::deque<std::vector<uint8_t>> waves;
+
+    void SetUp() override {
+        char tmpl[] = "/tmp/mixer-test-XXXXXX";
+        dir = mkdtemp(tmpl);
+        SetProfileDirectory(dir.string());
+        clockNow = 5000;
+        SetMilliClockSource(&manualClock);
+    }
+
+    void TearDown() override {
+        if (hMixSession h = MixSessionHandle()) SoundMixCloseSession(h);
+        DispatchPostedMessages();
+        SetMilliClockSource(nullptr);
+        std::filesystem::remove_all(dir);
+    }
+
+    void writeIni(const std::string& text) { std::ofstream(dir / "SOUNDMIX.INI") << text; }
+
+    MixSession& session(hMixSession h) { return *MixFindSession(h); }
+
+    static void expectError(const std::function<void()>& f, const std::string& message) {
+        try {
+            f();
+            ADD_FAILURE() << "no error, expected: " << message;
+        } catch (const ESoundMixError& e) {
+            EXPECT_EQ(e.message(), message);
+        }
+    }
+
+    static void openChannel(MixSession& s, int c) {
+        if (MixChannelIsOpen(s, c)) return;
+        s.channelHeads[c] = nullptr;
+        ++s.openChannels;
+    }
+
+    // Bytes that live as long as the test.
+    const std::vector<uint8_t>& keep(std::vector<uint8_t> bytes) {
+        waves.push_back(std::move(bytes));
+        return waves.back();
+    }
+
+    static std::vector<uint8_t> ramp(size_t n, uint8_t first = 1) {
+        std::vector<uint8_t> v(n);
+        for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(first + i * 7 % 251);
+        return v;
+    }
+
+    // Queues a play at the end of the channel, starting at start or after the last play.
+    MixPlayEntry* queuePlay(MixSession& s, int c, const std::vector<uint8_t>& bytes, MixPosition start,
+                            uint16_t loops = 0, hMixWindow notify = 0) {
+        openChannel(s, c);
+        MixPlayEntry* e = MixPoolTake();
+        if (!e) return nullptr;
+        e->params = MixPlayParams{24, MixSessionHandle(), c, static_cast<hMixWave>(waves.size()), notify, 0, loops};
+        e->wave = e->params.wave;
+        e->data = bytes.data();
+        e->length = static_cast<int32_t>(bytes.size());
+        MixPlayEntry** tail = &s.channelHeads[c];
+        while (*tail) tail = &(*tail)->link;
+        e->start = start;
+        e->end = MixPlayEnd(start, loops, e->length);
+        *tail = e;
+        return e;
+    }
+
+    // Plays out the oldest queued block and lets the mixer handle the message.
+    void playBlock(size_t n = 1) {
+        wave.complete(n);
+        DispatchPostedMessages();
+    }
+};
