@@ -296,19 +296,19 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 
-void TForm1::setShown(QLabel* label, const std::string& text) {
-    auto [it, fresh] = shownText_.try_emplace(label, text);
-    if (!fresh && it->second == text) return;
-    it->second = text;
-    label->setText(qtText(text));
+template <class W>
+void TForm1::setShownText(W* widget, const std::string& text) {
+    // Comparing the bytes and the widget's own string costs far less than
+    // converting the text again; the second test notices a text that someone
+    // else put there.
+    Shown& shown = shownText_[widget];
+    if (shown.set && shown.bytes == text && widget->text() == shown.qt) return;
+    shown = {true, text, qtText(text)};
+    widget->setText(shown.qt);
 }
 
-void TForm1::setShown(QAbstractButton* button, const std::string& text) {
-    auto [it, fresh] = shownText_.try_emplace(button, text);
-    if (!fresh && it->second == text) return;
-    it->second = text;
-    button->setText(qtText(text));
-}
+void TForm1::setShown(QLabel* label, const std::string& text) { setShownText(label, text); }
+void TForm1::setShown(QAbstractButton* button, const std::string& text) { setShownText(button, text); }
 
 void TForm1::showWidget(QWidget* w) {
     if (w->isHidden()) w->show();

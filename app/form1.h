@@ -149,6 +149,8 @@ private:
     // status tick nearly free while nothing happens.
     void setShown(QLabel* label, const std::string& cp932);
     void setShown(QAbstractButton* button, const std::string& cp932);
+    template <class W>
+    void setShownText(W* widget, const std::string& cp932);
     void showWidget(QWidget* w);
     void playAll(const std::vector<std::string>& sounds);
     void die(const std::string& message);
@@ -172,5 +174,10 @@ private:
     QImage cg2Strip_;             // what cg2 holds
     QImage face_;                 // cg's 100 x 100 bitmap (RGB32: a painter can draw on it)
     bool cgHoldsFace_ = false;    // false while cg shows a whole picture (the stored room, the door)
-    std::map<const QObject*, std::string> shownText_;
+    struct Shown {
+        bool set = false;
+        std::string bytes;  // CP932, as the rules gave it
+        QString qt;         // as handed to the widget
+    };
+    std::map<const QObject*, Shown> shownText_;
 };
