@@ -148,3 +148,21 @@ TEST_F(Care, AboutBox) {
     EXPECT_EQ(std::count(boxes.shown[0].text.begin(), boxes.shown[0].text.end(), '\r'), 5);
     EXPECT_EQ(boxes.shown[0].text.rfind(cp932("つくった人、ネロリ\r"), 0), 0u);
 }
+
+TEST_F(Care, KillWithoutTheDeadFaceStillEndsThePet) {
+    TForm1& f = start(healthy());
+    std::filesystem::remove(dir.path() + "cg/sinu.bmp");
+    f.pet.ark_points = 6000;
+    f.Timer1Timer();
+    random.seed(seedFor({is(9, 2)}));
+    f.korosu_bClick();
+    EXPECT_EQ(kinds(), (std::vector<std::string>{"confirm", "error"}));
+    EXPECT_EQ(sounds, std::vector<std::string>{"3.wav"});
+    EXPECT_EQ(f.moji_l->text(), u("恨んでやる！！"));
+    EXPECT_TRUE(f.sagasu_b->isEnabled());
+    EXPECT_FALSE(f.korosu_b->isEnabled());
+    // The reset and the badges' hiding did not happen; さがす sets everything anew.
+    EXPECT_EQ(f.pet.condition, futu);
+    EXPECT_EQ(f.pet.ark_points, 6000);
+    EXPECT_FALSE(f.clear_b2->isHidden());
+}
