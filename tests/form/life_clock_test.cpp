@@ -192,17 +192,6 @@ TEST_F(LifeClock, OldAgeEndsTheProgramWithTheDeadPetSaved) {
     EXPECT_TRUE(f.gohan_b->isEnabled());
 }
 
-TEST_F(LifeClock, DeadConditionIsTheOnlyDeathEvenAtOldAge) {
-    PetState p = healthy();
-    p.age = 21;
-    p.condition = sinu;
-    TForm1& f = start(p);
-    f.sagasu_b->setEnabled(false);  // the moment between the needs tick and the status tick
-    f.Timer1Timer();
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    EXPECT_EQ(boxes.shown[0].text, cp932("ぴこは死んだ・・・"));
-}
-
 TEST_F(LifeClock, MissingDeadFaceSkipsTheRestOfTheDeath) {
     PetState p = healthy();
     p.condition = futu;

@@ -52,19 +52,6 @@ TEST_F(Talk, EnterWithNoLivePetStillLearns) {
     EXPECT_EQ(f.pet.words[2], "c");
 }
 
-TEST_F(Talk, TiredAndSurlyInOneLine) {
-    PetState p = healthy();
-    p.vigor = 4;
-    p.morals = 5;
-    TForm1& f = start(p);
-    random.seed(seedFor({any(100), any(8), is(5, 3), is(8, 4), any(4)}));
-    f.edit_l->setText("x");
-    f.edit_bClick();
-    EXPECT_EQ(f.pet.morals, 3);
-    EXPECT_EQ(f.pet.vigor, 2);
-    EXPECT_EQ(f.moji_l->text(), u("話しかけんな！"));
-}
-
 TEST_F(Talk, The257thLineIsAnsweredButNotLearned) {
     PetState p = healthy();
     p.word_count = 256;
