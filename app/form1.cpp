@@ -8,9 +8,14 @@
 #include <QPainter>
 #include <QPalette>
 
+#include "app/care.h"
+#include "app/face.h"
 #include "app/form2.h"
+#include "app/life_clock.h"
+#include "app/listen.h"
 #include "app/pictures.h"
 #include "app/qt_text.h"
+#include "app/speech.h"
 #include "app/text_box.h"
 #include "platform/cp932.h"
 
@@ -19,13 +24,12 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
 }
 
-void ClickLabel::paintEvent(QPaintEvent* event) {
-    const QPixmap pm = pixmap();
-    if (!hasScaledContents() || pm.isNull()) return QLabel::paintEvent(event);
-    // QLabel would smooth the stretch; the painter's default is nearest neighbour.
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawPixmap(contentsRect(), pm);
+void PetPicture::paintEvent(QPaintEvent*) {
+    const QPixmap picture = pixmap();
+    if (picture.isNull()) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.drawPixmap(rect(), picture);
 }
 
 namespace {
@@ -103,8 +107,7 @@ void TForm1::buildLayout() {
 
     const QColor teal(0, 128, 128);
     // Creation order is stacking order: later painted controls lie above earlier ones.
-    cg = place(new ClickLabel(this), 208, 4, 200, 200);
-    cg->setScaledContents(true);
+    cg = place(new PetPicture(this), 208, 4, 200, 200);
     cg->setCursor(Qt::PointingHandCursor);
     cg->setPixmap(QPixmap::fromImage(toQImage(art::room())));
     connect(cg, &ClickLabel::clicked, this, &TForm1::cgClick);
@@ -118,7 +121,8 @@ void TForm1::buildLayout() {
     colourLabel(state_l, teal, QColor(255, 255, 255));
 
     cg2 = place(new QLabel(this), 412, 4, 101, 61);
-    cg2->setPixmap(QPixmap::fromImage(toQImage(art::startStrip())));
+    cg2Strip_ = toQImage(art::startStrip());
+    cg2->setPixmap(QPixmap::fromImage(cg2Strip_));
     cg2->hide();
 
     Label1 = textLabel(place(new QLabel(this), 4, 84, 201, 17), "Ａｒｋ：", gothic(false, 13, true));
@@ -188,9 +192,17 @@ void TForm1::guarded(const std::function<void()>& body) {
     try {
         body();
     } catch (const std::exception& e) {
+        reportError(e);
+    } catch (...) {
+        reportError(std::runtime_error("Unknown error"));
+    }
+}
+
+void TForm1::reportError(const std::exception& e) {
+    // The box itself must not let anything escape into Qt either.
+    try {
         boxes.error(this, errorBoxText(e.what()));
     } catch (...) {
-        boxes.error(this, errorBoxText("Unknown error"));
     }
 }
 
@@ -204,14 +216,11 @@ void TForm1::FormCreate() {
     }
     random.seed(services_.clockSeed ? services_.clockSeed() : Random::timeOfDaySeed());
     LoadPet();
-    state_l->setText(QString());
-    state_n->setText(QString());
-    moji_l->setText(QString());
+    setShown(state_l, "");
+    setShown(state_n, "");
+    setShown(moji_l, "");
     if (pet.condition == sinu) {
-        const std::string path = services_.exeDir + "cg/door.bmp";
-        QImage door(QString::fromStdString(path));
-        if (door.isNull()) throw std::runtime_error(cp932("ﾌｧｲﾙ ") + toCp932Lossy(path) + cp932(" は開けません"));
-        cg->setPixmap(QPixmap::fromImage(door));
+        showWholePicture(loadPicture("door.bmp"));
     } else {
         edit_b->setEnabled(true);
         korosu_b->setEnabled(true);
@@ -247,6 +256,7 @@ void TForm1::SavePet() {
 
 void TForm1::PlaySound(const std::string& name) {
     try {
+        if (services_.soundRequested) services_.soundRequested(name);
         const hMixWave wave = openWave(services_.exeDir + "cg/" + name);
         wave_last = wave;
         playWave(1, wave);
@@ -274,10 +284,15 @@ void TForm1::closeEvent(QCloseEvent* event) {
         saved = true;
     });
     closing_ = false;
-    if (saved)
+    if (saved) {
+        // Goodbye said and the pet saved: nothing may change it any more
+        // while the event loops wind down.
+        closed_ = true;
+        for (QTimer* t : timers) t->stop();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 int TForm1::endSession(std::string* error) {
@@ -298,20 +313,238 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-// The handlers below come alive with the pet's rules.
-void TForm1::Timer1Timer() {}
-void TForm1::Timer2Timer() {}
-void TForm1::Timer3Timer() {}
-void TForm1::Timer4Timer() {}
-void TForm1::Timer5Timer() {}
-void TForm1::Timer6Timer() {}
-void TForm1::Timer7Timer() {}
-void TForm1::sagasu_bClick() {}
-void TForm1::gohan_bClick() {}
-void TForm1::cgClick() {}
-void TForm1::korosu_bClick() {}
-void TForm1::clear_bClick() {}
-void TForm1::clear_b2Click() {}
-void TForm1::moji_lClick() {}
-void TForm1::edit_bClick() {}
-void TForm1::edit_lKeyDown(int) {}
+
+template <class W>
+void TForm1::setShownText(W* widget, const std::string& text) {
+    // Comparing the bytes and the widget's own string costs far less than
+    // converting the text again; the second test notices a text that someone
+    // else put there.
+    Shown& shown = shownText_[widget];
+    if (shown.set && shown.bytes == text && widget->text() == shown.qt) return;
+    shown = {true, text, qtText(text)};
+    widget->setText(shown.qt);
+}
+
+void TForm1::setShown(QLabel* label, const std::string& text) { setShownText(label, text); }
+void TForm1::setShown(QAbstractButton* button, const std::string& text) { setShownText(button, text); }
+
+void TForm1::showWidget(QWidget* w) {
+    if (w->isHidden()) w->show();
+}
+
+void TForm1::playAll(const std::vector<std::string>& sounds) {
+    for (const std::string& name : sounds) PlaySound(name);
+}
+
+QImage TForm1::loadPicture(const std::string& name) const {
+    const std::string path = services_.exeDir + "cg/" + name;
+    QImage picture(QString::fromStdString(path));
+    if (picture.isNull()) throw std::runtime_error(cp932("ﾌｧｲﾙ ") + toCp932Lossy(path) + cp932(" は開けません"));
+    return picture;
+}
+
+void TForm1::showWholePicture(const QImage& picture) {
+    cg->setPixmap(QPixmap::fromImage(picture));
+    cgHoldsFace_ = false;
+}
+
+void TForm1::showDeadFace() {
+    // sinu.bmp is a face strip like the others: stretched whole into the
+    // square picture it would show two squashed corpses, so the dead face is
+    // its frame 0 in a fresh 100 x 100 bitmap.
+    const QImage strip = loadPicture("sinu.bmp");
+    face_ = QImage(100, 100, QImage::Format_RGB32);
+    face_.fill(Qt::black);
+    cgHoldsFace_ = true;
+    copyFace(strip, 0);
+}
+
+void TForm1::copyFace(const QImage& strip, int frame) {
+    if (!cgHoldsFace_) {
+        // cg shows a whole picture (the stored room, the door): the face starts
+        // on that picture shrunk to 100 x 100, so whatever a strip does not
+        // cover still shows what was there.
+        const QImage shown = cg->pixmap().toImage();
+        face_ = shown.isNull() ? QImage(100, 100, QImage::Format_RGB32)
+                               : shown.scaled(100, 100, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                                     .convertToFormat(QImage::Format_RGB32);
+        if (shown.isNull()) face_.fill(Qt::black);
+        cgHoldsFace_ = true;
+    }
+    // A BMP of 8 bits loads as an indexed image; RGB32 copies pixel for pixel.
+    const QImage source = strip.convertToFormat(QImage::Format_RGB32);
+    const QRect square = QRect(100 * frame, 0, 100, 100).intersected(source.rect());
+    if (!square.isEmpty()) {
+        QPainter p(&face_);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(QPoint(0, 0), source, square);
+    }
+    cg->setPixmap(QPixmap::fromImage(face_));
+}
+
+void TForm1::die(const std::string& message) {
+    sagasu_b->setEnabled(true);
+    // Ticks that come while the box below is open see no pet (sagasu_b is
+    // enabled): they cannot start a second death.
+    showDeadFace();
+    setShown(moji_l, "");
+    boxes.message(this, message);
+    finishDeath(pet);
+    // Inside the farewell box of a close already under way this close is
+    // refused, and that close saves the dead pet once the box is dismissed.
+    close();
+}
+
+void TForm1::Timer1Timer() {
+    guarded([this] {
+        const StatusTick t = statusTick(pet, petLives());
+        if (t.showArkBadge) showWidget(clear_b2);
+        if (t.showIntellectBadge) showWidget(clear_b);
+        setShown(clear_b, t.intellectCaption);
+        setShown(clear_b2, t.arkCaption);
+        if (!t.refresh) return;
+        setShown(state_n, t.name);
+        setShown(state_l, t.status);
+        setShown(state_l2, t.points);
+        if (t.death) die(*t.death);
+    });
+}
+
+void TForm1::Timer2Timer() {
+    guarded([this] { playAll(needsTick(pet, random, petLives())); });
+}
+
+void TForm1::Timer3Timer() {
+    guarded([this] { playAll(agingTick(pet)); });
+}
+
+void TForm1::Timer4Timer() {
+    guarded([this] {
+        if (const auto said = composeUtterance(pet, random, petLives())) setShown(moji_l, *said);
+    });
+}
+
+void TForm1::Timer5Timer() {
+    guarded([this] {
+        const FaceTick t = faceTick(face_frame, pet.condition, petLives());
+        if (!t.draw) return;
+        if (t.strip) {
+            QImage strip;
+            try {
+                strip = loadPicture(*t.strip);
+            } catch (const std::exception& e) {
+                // One report at a time: while it is open, the ticks behind it
+                // still try the file again but do not open another box.
+                if (faceReportOpen_) return;
+                faceReportOpen_ = true;
+                reportError(e);
+                faceReportOpen_ = false;
+                return;
+            }
+            cg2Strip_ = strip;
+            cg2->setPixmap(QPixmap::fromImage(strip));
+        }
+        copyFace(cg2Strip_, t.frame);
+    });
+}
+
+void TForm1::Timer6Timer() {
+    guarded([this] { sleepTick(pet, random); });
+}
+
+void TForm1::Timer7Timer() {
+    guarded([this] {
+        const int which = conditionSound(pet, random);
+        if (which == 0) return;
+        const hMixWave wave = which == 5 ? wave_5 : which == 6 ? wave_6 : wave_7;
+        try {
+            if (services_.soundRequested) services_.soundRequested("wave_" + std::to_string(which));
+            playWave(1, wave);
+        } catch (...) {
+        }
+    });
+}
+
+void TForm1::sagasu_bClick() {
+    guarded([this] {
+        if (Form2) {
+            const QRect frame = frameGeometry();
+            Form2->move(frame.left(), frame.top() + 24);
+            boxes.showModal(*Form2);
+        }
+        // The program may have ended behind the dialog; a pet found now would be lost.
+        if (closed_) return;
+        playAll(findPet(pet, random));
+        edit_b->setEnabled(true);
+        korosu_b->setEnabled(true);
+        gohan_b->setEnabled(true);
+        sagasu_b->setEnabled(false);
+        clear_b->hide();
+        clear_b2->hide();
+    });
+}
+
+void TForm1::gohan_bClick() {
+    guarded([this] { playAll(feed(pet, random).sounds); });
+}
+
+void TForm1::cgClick() {
+    guarded([this] { playAll(petPet(pet, random)); });
+}
+
+void TForm1::korosu_bClick() {
+    guarded([this] {
+        if (!boxes.confirm(this, killQuestion())) return;
+        // While the box was open the pet may have died, and the window may
+        // have said goodbye and saved: there is nothing left to kill then.
+        if (closed_ || !petLives()) return;
+        const Kill k = kill(pet, random);
+        playAll(k.sounds);
+        edit_b->setEnabled(false);
+        korosu_b->setEnabled(false);
+        gohan_b->setEnabled(false);
+        sagasu_b->setEnabled(true);
+        setShown(moji_l, k.lastWords);
+        setShown(state_l, "");
+        setShown(state_n, "");
+        showDeadFace();
+        resetAfterDeath(pet);
+        clear_b->hide();
+        clear_b2->hide();
+    });
+}
+
+void TForm1::clear_bClick() {
+    guarded([this] {
+        if (const auto msg = intellectBadgeMessage(cp932Text(clear_b->text()), pet.word_count))
+            boxes.message(this, *msg);
+    });
+}
+
+void TForm1::clear_b2Click() {
+    guarded([this] {
+        if (const auto msg = arkBadgeMessage(cp932Text(clear_b2->text()))) boxes.message(this, *msg);
+    });
+}
+
+void TForm1::moji_lClick() {
+    guarded([this] { boxes.message(this, aboutText()); });
+}
+
+void TForm1::edit_bClick() {
+    guarded([this] { Listen(); });
+}
+
+void TForm1::edit_lKeyDown(int key) {
+    // Return and the keypad's Enter are one key to the pet.
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
+    guarded([this] { Listen(); });
+}
+
+void TForm1::Listen() {
+    const Heard h = listen(pet, cp932Text(edit_l->text()), random);
+    if (!h.heard) return;
+    playAll(h.sounds);
+    setShown(moji_l, h.reply);
+    edit_l->clear();
+}

@@ -1,5 +1,6 @@
 // The main window: the pet's room, gauges, talk box and buttons.
 #pragma once
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -7,8 +8,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/message_boxes.h"
 #include "app/pet_state.h"
@@ -17,6 +20,7 @@
 #include "mixer/soundmix.h"
 
 class PetLineEdit;
+class QAbstractButton;
 class TForm2;
 
 // A picture or label that reports clicks.
@@ -29,7 +33,16 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
-    // Stretched pictures are pixel art: nearest neighbour at any device pixel ratio.
+};
+
+// The pet's picture: its bitmap stretched to the control's size pixel for
+// pixel (nearest neighbour), so the pixel art stays crisp at any scale.
+class PetPicture : public ClickLabel {
+    Q_OBJECT
+public:
+    using ClickLabel::ClickLabel;
+
+protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
@@ -41,6 +54,10 @@ struct FormServices {
     std::function<uint32_t()> clockSeed;         // empty: time of day in milliseconds
     std::function<void()> soundMixSetUp;         // runs where SoundMix1 is created; may throw
     SaveFaultHook saveFault;                     // tests make save steps fail
+    // Hears every sound the window asks for, whether or not the mixer plays
+    // it: PlaySound's file names ("2.wav") and the condition sounds of
+    // Timer7 ("wave_5", "wave_6", "wave_7").
+    std::function<void(const std::string&)> soundRequested;
 };
 
 class TForm1 : public QWidget {
@@ -67,7 +84,9 @@ public:
     hMixWave wave_last = 0;
     hMixWave wave_5 = 0;
 
-    ClickLabel* cg;
+    uint8_t face_frame = 0;  // the face's frame shown at the last tick
+
+    PetPicture* cg;
     ClickLabel* moji_l;
     QLabel* state_l;
     QLabel* cg2;
@@ -85,6 +104,12 @@ public:
 
     const std::string& exeDir() const { return services_.exeDir; }
     bool backupPending() const { return backupPending_; }
+    // The close went through: said goodbye and saved.
+    bool closed() const { return closed_; }
+    // The strip that cg2 holds (as loaded, before any conversion).
+    const QImage& cg2Strip() const { return cg2Strip_; }
+    // The 100 x 100 bitmap of cg, or a null image while cg shows a whole picture.
+    QImage faceBitmap() const { return cgHoldsFace_ ? face_ : QImage(); }
 
     // The session ends or the process is told to stop: saves as a close
     // would, but without the farewell box nobody could answer, and only once.
@@ -111,6 +136,7 @@ public slots:
     void moji_lClick();
     void edit_bClick();
     void edit_lKeyDown(int key);
+    void Listen();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -123,6 +149,24 @@ private:
     void FormDestroy();
     // Runs a handler body; an escaping error is shown in the error box.
     void guarded(const std::function<void()>& body);
+    void reportError(const std::exception& e);
+
+    bool petLives() const { return !sagasu_b->isEnabled(); }
+    // Every text the form writes into a label or badge goes through here: it
+    // touches the widget only when the text changes, which keeps the 50 ms
+    // status tick nearly free while nothing happens.
+    void setShown(QLabel* label, const std::string& cp932);
+    void setShown(QAbstractButton* button, const std::string& cp932);
+    template <class W>
+    void setShownText(W* widget, const std::string& cp932);
+    void showWidget(QWidget* w);
+    void playAll(const std::vector<std::string>& sounds);
+    void die(const std::string& message);
+    // Loads a picture of cg/, or throws the framework's file-open error.
+    QImage loadPicture(const std::string& name) const;
+    void showWholePicture(const QImage& picture);
+    void showDeadFace();
+    void copyFace(const QImage& strip, int frame);
 
     // The sound seam. SoundMix1 fills these; until it exists they fail like a
     // mixer without a device, and every caller swallows that.
@@ -135,4 +179,15 @@ private:
     bool closing_ = false;        // a close is between its farewell box and its save
     bool sessionEnded_ = false;   // saved by endSession: nothing more to say or save
     int sessionExitCode_ = 0;
+    bool closed_ = false;         // a close said goodbye and saved: the program is ending
+    bool faceReportOpen_ = false; // a face strip's load error is on screen
+    QImage cg2Strip_;             // what cg2 holds
+    QImage face_;                 // cg's 100 x 100 bitmap (RGB32: a painter can draw on it)
+    bool cgHoldsFace_ = false;    // false while cg shows a whole picture (the stored room, the door)
+    struct Shown {
+        bool set = false;
+        std::string bytes;  // CP932, as the rules gave it
+        QString qt;         // as handed to the widget
+    };
+    std::map<const QObject*, Shown> shownText_;
 };

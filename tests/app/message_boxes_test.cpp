@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 
 #include "app/message_boxes.h"
 #include "platform/cp932.h"
@@ -64,5 +66,30 @@ TEST(QtMessageBoxes, ErrorAndConfirmation) {
         EXPECT_EQ(asked.icon, QMessageBox::Question);
         EXPECT_TRUE(asked.buttons.contains(QString::fromUtf8("はい(&Y)")));
         EXPECT_TRUE(asked.buttons.contains(QString::fromUtf8("いいえ(&N)")));
+    }
+}
+
+TEST(QtMessageBoxes, ConfirmationLeftWithoutYesIsNo) {
+    // Escape, the window manager's close and an event loop ended under the box
+    // (the program quitting) all leave it without "はい".
+    QtMessageBoxes boxes;
+    const std::function<void(QMessageBox*)> ways[] = {
+        [](QMessageBox* box) {
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(box, &esc);
+        },
+        [](QMessageBox* box) { box->close(); },
+        [](QMessageBox* box) { box->hide(); },
+    };
+    for (const auto& leave : ways) {
+        bool reached = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            reached = true;
+            leave(box);
+        });
+        EXPECT_FALSE(boxes.confirm(nullptr, "?"));
+        EXPECT_TRUE(reached);
     }
 }

@@ -1,5 +1,6 @@
 // A temporary program directory and boxes answered by a script.
 #pragma once
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -28,6 +29,9 @@ struct ScriptedBoxes : MessageBoxes {
     };
     std::vector<Shown> shown;
     std::function<void()> whileOpen;  // runs as if the user took their time before answering
+    // One script per box, in the order the boxes open (a box opened by a
+    // script is the next one); taken before `whileOpen`, which runs when none is left.
+    std::deque<std::function<void()>> perBox;
     bool answer = true;
 
     void message(QWidget*, const std::string& text) override { open("message", text); }
@@ -42,6 +46,12 @@ struct ScriptedBoxes : MessageBoxes {
 private:
     void open(const char* kind, const std::string& text) {
         shown.push_back({kind, text});
-        if (whileOpen) whileOpen();
+        if (!perBox.empty()) {
+            const std::function<void()> script = std::move(perBox.front());
+            perBox.pop_front();
+            if (script) script();
+        } else if (whileOpen) {
+            whileOpen();
+        }
     }
 };

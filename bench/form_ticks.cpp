@@ -1,0 +1,96 @@
+// The 50 ms status tick of a living pet that nothing happens to: it runs
+// twenty times a second for the whole life, so it must cost next to nothing.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <filesystem>
+#include <fstream>
+
+#include "app/form1.h"
+#include "app/qt_text.h"
+#include "app/life_clock.h"
+#include "app/save_file.h"
+#include "platform/cp932.h"
+
+namespace {
+
+struct SilentBoxes : MessageBoxes {
+    void message(QWidget*, const std::string&) override {}
+    void error(QWidget*, const std::string&) override {}
+    bool confirm(QWidget*, const std::string&) override { return false; }
+    void fatal(const std::string&) override {}
+    void showModal(QDialog&) override {}
+};
+
+struct Room {
+    std::string dir;
+    SilentBoxes boxes;
+    Random random{1};
+    std::unique_ptr<TForm1> form;
+
+    Room() {
+        std::string t = (std::filesystem::temp_directory_path() / "piko-bench-XXXXXX").string();
+        dir = std::string(mkdtemp(t.data())) + "/";
+        std::filesystem::copy(PIKO_CG_DIR, dir + "cg", std::filesystem::copy_options::recursive);
+        PetState p;
+        p.pet_name = cp932("ぴこ");
+        p.age = 7;
+        p.intellect = 9;
+        p.morals = 12;
+        p.vigor = 11;
+        p.fullness = 9;
+        p.ark_points = 6400;
+        p.word_count = 25;
+        std::ofstream(dir + "my.dat", std::ios::binary) << serializePet(p);
+        FormServices s;
+        s.boxes = &boxes;
+        s.random = &random;
+        s.exeDir = dir;
+        form = std::make_unique<TForm1>(std::move(s));
+        for (QTimer* timer : form->timers) timer->stop();
+        form->show();
+    }
+    ~Room() {
+        form.reset();
+        std::filesystem::remove_all(dir);
+    }
+};
+
+void IdleStatusTick(benchmark::State& state) {
+    Room room;
+    for (auto _ : state) room.form->Timer1Timer();
+}
+BENCHMARK(IdleStatusTick);
+
+// What the same tick would cost if it handed every text to its widget anew.
+void StatusTickSettingEveryText(benchmark::State& state) {
+    Room room;
+    TForm1& f = *room.form;
+    for (auto _ : state) {
+        const StatusTick t = statusTick(f.pet, !f.sagasu_b->isEnabled());
+        f.clear_b->setText(qtText(t.intellectCaption));
+        f.clear_b2->setText(qtText(t.arkCaption));
+        f.state_n->setText(qtText(t.name));
+        f.state_l->setText(qtText(t.status));
+        f.state_l2->setText(qtText(t.points));
+    }
+}
+BENCHMARK(StatusTickSettingEveryText);
+
+void FaceTick(benchmark::State& state) {
+    Room room;
+    for (auto _ : state) room.form->Timer5Timer();
+}
+BENCHMARK(FaceTick);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
