@@ -190,3 +190,35 @@ TEST_F(BadMyDat, Unreadable) {
     EXPECT_EQ(dir.read("my.dat"), saved);
     EXPECT_FALSE(dir.exists("my.dat.tmp"));
 }
+
+// A pipe or a device where my.dat should be is no file: access denied at once,
+// where reading would wait for a writer forever (pipe) or never end (/dev/zero),
+// and a save that would put a file in the device's place is refused.
+TEST_F(BadMyDat, PipeOrDevice) {
+    ASSERT_EQ(::mkfifo((dir.path() + "my.dat").c_str(), 0644), 0);
+    {
+        TForm1 f(services());
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text, cp932("ﾌｧｲﾙへのｱｸｾｽが拒否されました."));
+        expectEmptyRoom(f, true);
+        boxes.shown.clear();
+        EXPECT_FALSE(requestClose(f));
+        ASSERT_EQ(boxes.shown.size(), 2u);
+        EXPECT_EQ(boxes.shown[1].text, cp932("ﾌｧｲﾙへのｱｸｾｽが拒否されました."));
+        struct stat st {};
+        ASSERT_EQ(::stat((dir.path() + "my.dat").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    }
+    ASSERT_EQ(::unlink((dir.path() + "my.dat").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/zero", (dir.path() + "my.dat").c_str()), 0);
+    boxes.shown.clear();
+    TForm1 f(services());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, cp932("ﾌｧｲﾙへのｱｸｾｽが拒否されました."));
+    boxes.shown.clear();
+    EXPECT_FALSE(requestClose(f));
+    struct stat st {};
+    ASSERT_EQ(::stat("/dev/zero", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_FALSE(dir.exists("my.dat.tmp"));
+}
