@@ -269,7 +269,9 @@ void savePetFile(const std::string& givenPath, const PetState& pet, bool keepBac
     // Replacing by rename would happily go over a read-only my.dat; the user
     // made it read-only to keep it, so refuse as a plain overwrite would.
     if (const int injected = hook(SaveStep::CheckTarget)) throw EInOutError(ioCodeFromErrno(injected));
-    if (::access(path.c_str(), W_OK) != 0 && errno != ENOENT) throw EInOutError(ioCodeFromErrno(errno));
+    // Checked with the identity that does the writing (the effective and file-system ids).
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
+        throw EInOutError(ioCodeFromErrno(errno));
     // Renaming over a device or a pipe would replace it with a file (as root,
     // even /dev/null); refuse as a write into a directory is refused.
     struct stat target {};

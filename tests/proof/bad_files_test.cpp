@@ -222,3 +222,38 @@ TEST_F(BadMyDat, PipeOrDevice) {
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     EXPECT_FALSE(dir.exists("my.dat.tmp"));
 }
+
+// A read-only my.dat as an ordinary user sees it (also when the tests run as root):
+// the pet loads, and every close says goodbye, refuses with access denied and stays open.
+TEST_F(BadMyDat, ReadOnlyForAnOrdinaryUser) {
+    PetState pet;
+    pet.pet_name = "kept";
+    pet.age = 4;
+    const std::string saved = serializePet(pet);
+    dir.write("my.dat", saved);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod((dir.path() + "my.dat").c_str(), 0444), 0);
+    {
+        AsNobody nobody;
+        const int probe = ::open((dir.path() + "my.dat").c_str(), O_WRONLY);
+        if (probe >= 0) {
+            ::close(probe);
+            GTEST_SKIP() << "cannot make a file read-only here";
+        }
+        TForm1 f(services());
+        EXPECT_TRUE(boxes.shown.empty());
+        EXPECT_EQ(f.pet, pet);
+        expectEmptyRoom(f, false);
+        f.pet.age = 5;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            boxes.shown.clear();
+            EXPECT_FALSE(requestClose(f));
+            ASSERT_EQ(boxes.shown.size(), 2u);
+            EXPECT_EQ(boxes.shown[0].text, cp932("またやってね！"));
+            EXPECT_EQ(boxes.shown[1].text, cp932("ﾌｧｲﾙへのｱｸｾｽが拒否されました."));
+        }
+        EXPECT_EQ(f.pet.age, 5);
+    }
+    EXPECT_EQ(dir.read("my.dat"), saved);
+    EXPECT_FALSE(dir.exists("my.dat.tmp"));
+}
