@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test fuzz install uninstall clean
+.PHONY: all deps configure build run test test-fast test-asan fuzz fuzz-build fuzz-mydat install uninstall clean
 
 all: build
 
@@ -21,21 +21,57 @@ build: configure
 run: build
 	@./tools/run-piko.sh $(BUILD)/bin/piko
 
-test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS)
+TEST_ENV = QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 
-# libFuzzer with ASan and UBSan (clang only), each target for FUZZ_SECONDS; new
-# inputs collect in build-fuzz/corpus/, the kept ones live in fuzz/corpus/.
+# The whole suite, then again under AddressSanitizer, LeakSanitizer and UBSan.
+test: test-fast
+	$(MAKE) test-asan
+
+test-fast: build
+	cd $(BUILD) && $(TEST_ENV) ctest --output-on-failure -j $(JOBS)
+
+# Only the tests and what they link are built here, at -O1: the program and
+# the benchmarks add nothing the tests do not already cover.
+ASAN_BUILD ?= build-asan
+SANITIZER_ENV = $(TEST_ENV) \
+	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1:print_stacktrace=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/proof/lsan.supp:print_suppressions=0
+
+$(ASAN_BUILD)/build.ninja: | deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPIKO_SANITIZE=ON \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g" $(CMAKE_FLAGS)
+
+test-asan: $(ASAN_BUILD)/build.ninja
+	$(SANITIZER_ENV) cmake --build $(ASAN_BUILD) -j $(JOBS) --target tests/all
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets: every fuzz_<name> that fuzz/*.cmake defines, each run for
+# FUZZ_SECONDS on its seeds in fuzz/corpus/<name>/ (new finds stay in the build).
+FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
-FUZZ_TARGETS ?= wave
-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIKO_FUZZ=ON
-	cmake --build build-fuzz -j $(JOBS) $(addprefix --target fuzz_,$(FUZZ_TARGETS))
-	set -e; for t in $(FUZZ_TARGETS); do \
-	  mkdir -p build-fuzz/corpus/$$t; \
-	  build-fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
-	    -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$t fuzz/corpus/$$t; \
+FUZZ_TARGETS ?=
+
+$(FUZZ_BUILD)/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIKO_FUZZ=ON $(CMAKE_FLAGS)
+
+fuzz-build: $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target \
+	  $$(ninja -C $(FUZZ_BUILD) -t targets all | sed -n 's/^\(fuzz_[A-Za-z0-9_]*\): .*/\1/p' | sort -u)
+
+fuzz: fuzz-build
+	@set -e; for f in $(FUZZ_BUILD)/fuzz-bin/fuzz_*; do \
+	  name=$${f##*/fuzz_}; \
+	  if [ -n "$(FUZZ_TARGETS)" ] && ! echo " $(FUZZ_TARGETS) " | grep -q " $$name "; then continue; fi; \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$name fuzz/corpus/$$name; \
+	  echo "== fuzz_$$name for $(FUZZ_SECONDS) s"; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/crash-$$name- \
+	    $(FUZZ_BUILD)/corpus/$$name fuzz/corpus/$$name; \
 	done
+
+fuzz-mydat:
+	$(MAKE) fuzz FUZZ_TARGETS=mydat
 
 # For this user only, no root: ${XDG_DATA_HOME:-~/.local/share}/piko and a menu entry.
 install: build
@@ -46,7 +82,7 @@ uninstall:
 	@./tools/install.sh uninstall
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
 # The device tests (audio thread, posted messages) under ThreadSanitizer.
 TSAN_BUILD ?= build-tsan

@@ -181,10 +181,27 @@ void replaceFile(const std::string& path, const std::string& bytes, const SaveFa
     }
 }
 
+// Errno for a my.dat that is there but no file: a directory, a pipe, a device.
+int notAFileError(mode_t mode) { return S_ISDIR(mode) ? EISDIR : EACCES; }
+
 bool readWholeFile(const std::string& path, std::string& out, int& err) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking on open: a pipe named my.dat would otherwise hang start-up
+    // until something writes to it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         err = errno;
+        return false;
+    }
+    // Only a regular file ends: /dev/zero would be read until memory runs out.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        err = errno;
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        err = notAFileError(st.st_mode);
+        ::close(fd);
         return false;
     }
     out.clear();
@@ -252,7 +269,14 @@ void savePetFile(const std::string& givenPath, const PetState& pet, bool keepBac
     // Replacing by rename would happily go over a read-only my.dat; the user
     // made it read-only to keep it, so refuse as a plain overwrite would.
     if (const int injected = hook(SaveStep::CheckTarget)) throw EInOutError(ioCodeFromErrno(injected));
-    if (::access(path.c_str(), W_OK) != 0 && errno != ENOENT) throw EInOutError(ioCodeFromErrno(errno));
+    // Checked with the identity that does the writing (the effective and file-system ids).
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
+        throw EInOutError(ioCodeFromErrno(errno));
+    // Renaming over a device or a pipe would replace it with a file (as root,
+    // even /dev/null); refuse as a write into a directory is refused.
+    struct stat target {};
+    if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode))
+        throw EInOutError(ioCodeFromErrno(notAFileError(target.st_mode)));
     if (keepBackup) {
         std::string old;
         int err = 0;
