@@ -349,14 +349,8 @@ void TForm1::showWholePicture(const QImage& picture) {
 }
 
 void TForm1::showDeadFace() {
-    // sinu.bmp is a face strip like the others: stretched whole into the
-    // square picture it would show two squashed corpses, so the dead face is
-    // its frame 0 in a fresh 100 x 100 bitmap.
-    const QImage strip = loadPicture("sinu.bmp");
-    face_ = QImage(100, 100, QImage::Format_RGB32);
-    face_.fill(Qt::black);
-    cgHoldsFace_ = true;
-    copyFace(strip, 0);
+    // The dead face is the whole strip, stretched over the picture like the door.
+    showWholePicture(loadPicture("sinu.bmp"));
 }
 
 void TForm1::copyFace(const QImage& strip, int frame) {

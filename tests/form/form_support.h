@@ -100,6 +100,12 @@ protected:
             .copy(100 * frame, 0, 100, 100);
     }
 
+    // cg shows a whole picture file, stretched (the door, the dead face), and holds no face bitmap.
+    bool showsWholePicture(const TForm1& f, const char* file) const {
+        const QImage whole = QImage(QString::fromStdString(dir.path() + "cg/" + file)).convertToFormat(QImage::Format_RGB32);
+        return f.faceBitmap().isNull() && f.cg->pixmap().toImage().convertToFormat(QImage::Format_RGB32) == whole;
+    }
+
     static QString q(const std::string& cp932Bytes) { return qtText(cp932Bytes); }
     static QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 };
