@@ -60,7 +60,7 @@ void HeardWaves::playing(hMixWave wave) {
 }
 
 void HeardWaves::released(hMixWave wave) {
-    if (contains(loaded_, wave) && !contains(playing_, wave)) drop(wave);
+    if (wave && !contains(playing_, wave)) drop(wave);
 }
 
 void HeardWaves::heard(hMixWave wave) {

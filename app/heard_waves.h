@@ -26,7 +26,8 @@ public:
 
     void loaded(hMixWave wave);    // PlaySound loaded it: ours to free
     void playing(hMixWave wave);   // its play was accepted: wait for the notice
-    // It is no longer wave_last: free it now unless its play is still to be heard.
+    // It is no longer wave_last: free it now unless its play is still to be
+    // heard. The start-up 1.wav comes here too: nothing else holds or plays it.
     void released(hMixWave wave);
     // Frees every wave of ours still loaded (the window is going).
     void freeAll();

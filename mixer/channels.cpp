@@ -74,17 +74,44 @@ void dropWaveFromPending(MixSession& s, hMixWave wave) {
     }
 }
 
+// The device is paused and every queued block still unwritten: writes them
+// oldest first and restarts it. A refusal frees the refused block and those
+// behind it (never written, they would wait for a done flag that never
+// comes); the device runs again whatever happens.
+void MixWriteQueueAndRestart(MixSession& s) {
+    for (MixBlock* b = MixQueueHead(); b;) {
+        MixBlock* next = b->link;
+        try {
+            MixWriteQueuedBlock(s, b);
+        } catch (...) {
+            for (MixBlock* r = next; r;) {
+                MixBlock* n = r->link;
+                r->free = true;
+                MixQueueUnlink(r);
+                r = n;
+            }
+            s.device->restart();
+            throw;
+        }
+        b = next;
+    }
+    s.device->restart();
+}
+
 void remix(MixSession& s, MixPosition p, MixPlayEntry* entry) {
     if (s.remix == MixRemix::Deferred) RemixDeferred(s, p, entry);
     else RemixImmediate(s, p, entry);
 }
 
-// Places one accepted play on its channel; true when blocks already queued
-// should have carried it.
-bool place(MixSession& s, MixPlayEntry* e, MixPosition now) {
+enum class Placed { InTime, Late, Joined };
+
+// Places one accepted play on its channel. Late: blocks already queued should
+// have carried it. Joined: it follows a play the listener has not heard to its
+// end, right on that play's last byte, inside blocks already mixed.
+Placed place(MixSession& s, MixPlayEntry* e, MixPosition now, MixPosition heard) {
     const int c = e->params.channel;
     const bool playNow = e->params.flags & MIX_PLAY_NOW;
-    bool late = false;
+    bool late = false, joined = false;
     MixPlayEntry*& head = s.channelHeads[c];
     if (e->params.flags & MIX_PLAY_REPLACE) {
         MixDropChannelPlays(s, c);
@@ -96,7 +123,11 @@ bool place(MixSession& s, MixPlayEntry* e, MixPosition now) {
             MixPlayEntry* last = head;
             while (last->link) last = last->link;
             last->link = e;
-            e->start = playNow ? last->end : std::max(s.mixPosition, last->end);
+            // Starting after the mixed blocks would leave a gap of silence
+            // behind a short play; mixing them again lets e follow directly.
+            joined = !playNow && s.remix == MixRemix::Immediate && last->end < s.mixPosition &&
+                     last->end >= heard;
+            e->start = playNow || joined ? last->end : std::max(s.mixPosition, last->end);
         } else {
             head = e;
             e->start = playNow ? now : s.mixPosition;
@@ -105,7 +136,26 @@ bool place(MixSession& s, MixPlayEntry* e, MixPosition now) {
     }
     e->link = nullptr;
     e->end = MixPlayEnd(e->start, e->params.loops, e->length);
-    return late;
+    return joined ? Placed::Joined : late ? Placed::Late : Placed::InTime;
+}
+
+// Writes the queued blocks again from the device's exact position, with the
+// device held still meanwhile so that not a byte is lost or doubled.
+void requeueFromDevicePosition(MixSession& s) {
+    if (!s.device) return;
+    s.device->pause();
+    const MixPosition q = PlayPosition(s, 1);
+    s.device->reset();
+    MixQueueReclaimAll();
+    SyncPosition(s, q);
+    while (MixBlock* b = TakeFreeBlock(s)) {
+        if (!FillBlock(s, b, false)) {
+            b->free = true;
+            break;
+        }
+        MixQueueAppend(b);
+    }
+    MixWriteQueueAndRestart(s);
 }
 
 }  // namespace
@@ -221,7 +271,9 @@ void SoundMixPlay(MixPlayParams* params) {
     ResetIdlePosition(s);
     const MixPosition now = PlayPosition(s, s.devicePositionFlag);
 
-    bool late = false;
+    // What the device has taken so far; a play may join one that ends after it.
+    const MixPosition heard = s.device ? PlayPosition(s, 1) : now;
+    bool late = false, joined = false;
     MixPlayEntry* last = nullptr;
     while (MixPlayEntry* p = takeOldestPending(s)) {
         // A deferred play whose channel was closed meanwhile has nowhere to go.
@@ -229,10 +281,16 @@ void SoundMixPlay(MixPlayParams* params) {
             MixPoolGiveBack(p);
             continue;
         }
-        if (place(s, p, now)) late = true;
+        const Placed placed = place(s, p, now, heard);
+        if (placed == Placed::Late) late = true;
+        if (placed == Placed::Joined) joined = true;
         last = p;
     }
 
+    if (joined) {
+        requeueFromDevicePosition(s);
+        return;
+    }
     if (late && last) {
         remix(s, last->start, last);
         return;
@@ -250,8 +308,13 @@ void RemixImmediate(MixSession& s, MixPosition p, MixPlayEntry*) {
         }
         MixQueueAppend(b);
     }
+    // The device goes on with the byte at p, so p is where its counter starts
+    // again. Anchoring at the old play position instead would leave every
+    // later position behind the sound by the blocks thrown away: a replacing
+    // play would then never be heard to its end while nothing else sounds.
     const MixPosition m = s.mixPosition;
-    ResetKeepingPosition(s);
+    if (s.device) s.device->reset();
+    SyncPosition(s, p);
     s.mixPosition = m;
 
     if (!s.device) {
@@ -259,25 +322,7 @@ void RemixImmediate(MixSession& s, MixPosition p, MixPlayEntry*) {
         return;
     }
     s.device->pause();
-    for (MixBlock* b = MixQueueHead(); b;) {
-        MixBlock* next = b->link;
-        try {
-            MixWriteQueuedBlock(s, b);
-        } catch (...) {
-            // The refused block is free already; the ones behind it were never
-            // written and would wait in the queue for a done flag that never comes.
-            for (MixBlock* r = next; r;) {
-                MixBlock* n = r->link;
-                r->free = true;
-                MixQueueUnlink(r);
-                r = n;
-            }
-            s.device->restart();
-            throw;
-        }
-        b = next;
-    }
-    s.device->restart();
+    MixWriteQueueAndRestart(s);
 }
 
 void RemixDeferred(MixSession& s, MixPosition, MixPlayEntry* entry) {
