@@ -170,7 +170,8 @@ TEST_F(Channels, PlayChecksInOrder) {
     const hMixWave w = [this] {
         const Bytes image = pcmWave(1, 11025, 8, ramp(100));
         MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
-        return SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY);
+        loaded.push_back(SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY));
+        return loaded.back();
     }();
     MixPlayParams p{24, h + 1, 1, w, 0, 0, 0};
     expectError([&] { SoundMixPlay(&p); }, "Invalid Session handle");

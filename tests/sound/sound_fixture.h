@@ -29,6 +29,9 @@ protected:
         notify = CreateCallbackWindow("SoundTestNotices");
     }
     void TearDown() override {
+        // Waves outlive sessions; the next test counts from none.
+        for (hMixWave w : loaded)
+            if (LookupMixWave(w)) ReleaseMixWave(w);
         MixerTest::TearDown();
         DestroyCallbackWindow(notify);
     }
@@ -50,8 +53,10 @@ protected:
         MixMemoryFile file;
         file.buffer = image.data();
         file.size = uint32_t(image.size());
-        return SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY);
+        loaded.push_back(SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY));
+        return loaded.back();
     }
+    std::vector<hMixWave> loaded;
 
     MixPlayParams params(int channel, hMixWave w, uint32_t flags = 0, uint16_t loops = 0, bool withNotice = true) {
         return MixPlayParams{24, h, channel, w, withNotice ? notify : 0, flags, loops};

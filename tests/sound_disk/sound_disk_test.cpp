@@ -1,0 +1,88 @@
+// The window's sounds heard through SDL: the disk driver writes what the
+// device plays to a file, at the pace of a real sound card.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "app/form1.h"
+#include "mixer/mixer_internal.h"
+#include "mixer/wave_load.h"
+#include "platform/callback_window.h"
+#include "test_support.h"
+
+namespace {
+
+const std::filesystem::path kStream =
+    std::filesystem::temp_directory_path() / ("piko-sound-disk-" + std::to_string(getpid()) + ".u8");
+
+std::vector<uint8_t> readStream() {
+    std::ifstream in(kStream, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<uint8_t> converted(const std::string& path) {
+    const hMixWave w = LoadMixWave(MixSessionWaveTarget(*CurrentSession), path.c_str(), 0, MIX_WAVE_FILE);
+    const MixWave* mw = LookupMixWave(w);
+    std::vector<uint8_t> bytes(mw->header.data, mw->header.data + mw->header.bufferLength);
+    ReleaseMixWave(w);
+    return bytes;
+}
+
+// Handles the device's messages as the event loop would, until `done`.
+template <class Done>
+bool pumpUntil(Done done, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        DispatchPostedMessages();
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+TEST(SoundDisk, NameAcceptedThenPointsSoundFollowDirectly) {
+    TempDir exe;
+    exe.copyCg();
+    ScriptedBoxes boxes;
+    Random random(3);
+    FormServices services;
+    services.boxes = &boxes;
+    services.random = &random;
+    services.exeDir = exe.path();
+    std::vector<uint8_t> two, four;
+    {
+        TForm1 f(services);
+        two = converted(exe.path() + "cg/2.wav");
+        four = converted(exe.path() + "cg/4.wav");
+        const size_t loaded = LiveMixWaveCount();
+        f.PlaySound("2.wav");  // the name accepted
+        f.PlaySound("4.wav");  // and the points it brings, right behind
+        // Heard to its end: the first wave is freed by its notice, the last stays.
+        EXPECT_TRUE(pumpUntil([&] { return LiveMixWaveCount() == loaded && MixQueueEmpty(); },
+                              std::chrono::seconds(20)));
+        EXPECT_EQ(MixPoolFreeCount(), 100);
+    }
+    const std::vector<uint8_t> stream = readStream();
+    std::vector<uint8_t> both = two;
+    both.insert(both.end(), four.begin(), four.end());
+    ASSERT_GT(two.size(), 1000u);
+    const auto at = std::search(stream.begin(), stream.end(), both.begin(), both.end());
+    EXPECT_NE(at, stream.end()) << "2.wav followed directly by 4.wav not found in " << stream.size() << " bytes";
+    std::filesystem::remove(kStream);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", kStream.c_str(), 1);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
