@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTimer>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "app/form1.h"
+#include "app/program.h"
 #include "mixer/mixer_internal.h"
 #include "mixer/wave_load.h"
 #include "platform/callback_window.h"
@@ -108,6 +110,51 @@ TEST(SoundDisk, ASoundQueuedWhileTheLastBlocksOfAnotherPlayFollowsItDirectly) {
     all.insert(all.end(), five.begin(), five.end());
     const auto at = std::search(stream.begin(), stream.end(), all.begin(), all.end());
     EXPECT_NE(at, stream.end()) << "3.wav, 1.wav, 5.wav back to back not found in " << stream.size() << " bytes";
+    std::filesystem::remove(kStream);
+}
+
+// The program's own loop: the device's messages come from SDL's thread and
+// reach the mixer through the event loop, with nobody pumping by hand.
+TEST(SoundDisk, TheEventLoopKeepsTheDeviceFed) {
+    TempDir exe;
+    exe.copyCg();
+    ScriptedBoxes boxes;
+    Random random(3);
+    FormServices services;
+    services.boxes = &boxes;
+    services.random = &random;
+    services.exeDir = exe.path();
+    std::vector<uint8_t> two, four;
+    bool heard = false;
+    QTimer::singleShot(0, [&] {
+        TForm1* f = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* form = qobject_cast<TForm1*>(w)) f = form;
+        ASSERT_NE(f, nullptr);
+        two = converted(exe.path() + "cg/2.wav");
+        four = converted(exe.path() + "cg/4.wav");
+        f->PlaySound("2.wav");
+        f->PlaySound("4.wav");
+        auto* poll = new QTimer(f);
+        QObject::connect(poll, &QTimer::timeout, f, [&heard, f, poll] {
+            if (!MixQueueEmpty() || CurrentSession->channelHeads[1] != nullptr) return;
+            heard = true;
+            poll->stop();
+            f->close();
+        });
+        poll->start(20);
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(5); });
+    guard.start(20000);
+    EXPECT_EQ(runPiko(services), 0);
+    EXPECT_TRUE(heard);
+    std::vector<uint8_t> both = two;
+    both.insert(both.end(), four.begin(), four.end());
+    const std::vector<uint8_t> stream = readStream();
+    ASSERT_FALSE(two.empty());
+    EXPECT_NE(std::search(stream.begin(), stream.end(), both.begin(), both.end()), stream.end());
     std::filesystem::remove(kStream);
 }
 
