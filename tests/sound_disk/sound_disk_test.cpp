@@ -15,6 +15,7 @@
 #include "mixer/mixer_internal.h"
 #include "mixer/wave_load.h"
 #include "platform/callback_window.h"
+#include "platform/profile_ini.h"
 #include "test_support.h"
 
 namespace {
@@ -25,6 +26,13 @@ const std::filesystem::path kStream =
 std::vector<uint8_t> readStream() {
     std::ifstream in(kStream, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Six blocks of 4096 bytes: two seconds in flight, so a busy test machine
+// cannot starve the device between two block-done messages.
+void roomyBlocks(const TempDir& exe) {
+    exe.write("SOUNDMIX.INI", "[default]\nWaveBlocks=6\nWaveBlockLen=4096\n");
+    SetProfileDirectory(exe.path());
 }
 
 std::vector<uint8_t> converted(const std::string& path) {
@@ -50,6 +58,7 @@ bool pumpUntil(Done done, std::chrono::seconds limit) {
 TEST(SoundDisk, NameAcceptedThenPointsSoundFollowDirectly) {
     TempDir exe;
     exe.copyCg();
+    roomyBlocks(exe);
     ScriptedBoxes boxes;
     Random random(3);
     FormServices services;
@@ -81,6 +90,7 @@ TEST(SoundDisk, NameAcceptedThenPointsSoundFollowDirectly) {
 TEST(SoundDisk, ASoundQueuedWhileTheLastBlocksOfAnotherPlayFollowsItDirectly) {
     TempDir exe;
     exe.copyCg();
+    roomyBlocks(exe);
     ScriptedBoxes boxes;
     Random random(3);
     FormServices services;
@@ -118,6 +128,7 @@ TEST(SoundDisk, ASoundQueuedWhileTheLastBlocksOfAnotherPlayFollowsItDirectly) {
 TEST(SoundDisk, TheEventLoopKeepsTheDeviceFed) {
     TempDir exe;
     exe.copyCg();
+    roomyBlocks(exe);
     ScriptedBoxes boxes;
     Random random(3);
     FormServices services;
