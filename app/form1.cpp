@@ -11,6 +11,7 @@
 #include "app/care.h"
 #include "app/face.h"
 #include "app/form2.h"
+#include "app/heard_waves.h"
 #include "app/life_clock.h"
 #include "app/listen.h"
 #include "app/pictures.h"
@@ -179,14 +180,29 @@ void TForm1::buildLayout() {
 }
 
 void TForm1::createSoundMix() {
-    // SoundMix1 is created here, then Activated = true and Channels = 15.
     // Not guarded: a mixer that cannot start ends the program.
     if (services_.soundMixSetUp) services_.soundMixSetUp();
+    SoundMix1 = std::make_unique<TSoundMix>();
+    SoundMix1->setActivated(true);
+    SoundMix1->setChannels(15);
+    heardWaves_ = std::make_unique<HeardWaves>([this](hMixWave w) { freeWave(w); },
+                                               [this](hMixWave w) { return w == wave_last; });
 }
 
-hMixWave TForm1::openWave(const std::string&) { throw ESoundMixError("No sound mixer"); }
-void TForm1::freeWave(hMixWave) { throw ESoundMixError("No sound mixer"); }
-void TForm1::playWave(int32_t, hMixWave) { throw ESoundMixError("No sound mixer"); }
+hMixWave TForm1::openWave(const std::string& path) {
+    if (!SoundMix1) throw ESoundMixError("No sound mixer");
+    return SoundMix1->OpenWave(path.c_str());
+}
+
+void TForm1::freeWave(hMixWave wave) {
+    if (!SoundMix1) throw ESoundMixError("No sound mixer");
+    SoundMix1->FreeWave(wave);
+}
+
+void TForm1::playWave(int32_t channel, hMixWave wave, hMixWindow notify) {
+    if (!SoundMix1) throw ESoundMixError("No sound mixer");
+    SoundMix1->Play(channel, wave, notify, 0, 0);
+}
 
 void TForm1::guarded(const std::function<void()>& body) {
     try {
@@ -237,6 +253,8 @@ void TForm1::FormDestroy() {
         freeWave(wave_7);
     } catch (...) {
     }
+    // PlaySound's waves still waiting for their notice (wave_last is gone already).
+    if (heardWaves_) heardWaves_->freeAll();
 }
 
 void TForm1::LoadPet() {
@@ -258,8 +276,12 @@ void TForm1::PlaySound(const std::string& name) {
     try {
         if (services_.soundRequested) services_.soundRequested(name);
         const hMixWave wave = openWave(services_.exeDir + "cg/" + name);
+        const hMixWave previous = wave_last;
         wave_last = wave;
-        playWave(1, wave);
+        heardWaves_->loaded(wave);
+        heardWaves_->released(previous);
+        playWave(1, wave, heardWaves_->window());
+        heardWaves_->playing(wave);
     } catch (...) {
     }
 }

@@ -17,7 +17,10 @@
 #include "app/pet_state.h"
 #include "app/random.h"
 #include "app/save_file.h"
+#include "mixer/sound_mix_component.h"
 #include "mixer/soundmix.h"
+
+class HeardWaves;
 
 class PetLineEdit;
 class QAbstractButton;
@@ -78,6 +81,8 @@ public:
     Random& random;
     MessageBoxes& boxes;
     TForm2* Form2 = nullptr;  // set by the program entry once the dialog exists
+
+    std::unique_ptr<TSoundMix> SoundMix1;  // created while the window is built
 
     hMixWave wave_7 = 0;
     hMixWave wave_6 = 0;
@@ -172,9 +177,11 @@ private:
     // mixer without a device, and every caller swallows that.
     hMixWave openWave(const std::string& path);
     void freeWave(hMixWave wave);
-    void playWave(int32_t channel, hMixWave wave);
+    // notify: the window told when the play has been heard; 0 for none.
+    void playWave(int32_t channel, hMixWave wave, hMixWindow notify = 0);
 
     FormServices services_;
+    std::unique_ptr<HeardWaves> heardWaves_;  // PlaySound's waves, freed once heard
     bool backupPending_ = false;  // my.dat failed to load part-way: keep it aside before overwriting
     bool closing_ = false;        // a close is between its farewell box and its save
     bool sessionEnded_ = false;   // saved by endSession: nothing more to say or save

@@ -7,6 +7,7 @@
 #include "app/form2.h"
 #include "app/session_end.h"
 #include "app/single_instance.h"
+#include "platform/callback_window.h"
 #include "platform/cp932.h"
 
 namespace {
@@ -35,6 +36,27 @@ void endTheSession() {
     QCoreApplication::exit(code);
 }
 
+// Delivers the mixer's posted messages (block done, end notices) on the UI
+// thread. A failure inside one ends that message only; the rest still go.
+void dispatchPosted() {
+    for (;;) {
+        try {
+            DispatchPostedMessages();
+            return;
+        } catch (...) {
+        }
+    }
+}
+
+// Runs on whichever thread posts (the audio thread too): it only queues a call.
+void wakeUp(void*) { QMetaObject::invokeMethod(qApp, &dispatchPosted, Qt::QueuedConnection); }
+
+// Installed for the life of the window, so the mixer is fed from the event loop.
+struct PostedMessagesOnEventLoop {
+    PostedMessagesOnEventLoop() { SetPostedMessageWakeup(&wakeUp, nullptr); }
+    ~PostedMessagesOnEventLoop() { SetPostedMessageWakeup(nullptr, nullptr); }
+};
+
 }  // namespace
 
 int runPiko(FormServices services) {
@@ -50,10 +72,13 @@ int runPiko(FormServices services) {
     QObject::connect(&ending, &SessionEnd::ended, &endTheSession);
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &endTheSession);
 
+    PostedMessagesOnEventLoop posted;
     std::unique_ptr<TForm1> form1;
     try {
         form1 = std::make_unique<TForm1>(std::move(services));
     } catch (const std::exception& e) {
+        // Also for whoever started us without a screen to read the box on.
+        std::fprintf(stderr, "piko: %s\n", fromCp932(e.what()).c_str());
         boxes.fatal(e.what());
         return 1;
     }

@@ -105,6 +105,12 @@ void MixCloseAllChannels(MixSession& s);
 // End position of a play: never for endless loops or a start of never; exact otherwise.
 MixPosition MixPlayEnd(MixPosition start, uint16_t loops, int32_t length);
 
+// The two ways to make a play heard before the blocks already queued (the
+// session's remix choice): mix everything again from p at once, or move the
+// entry behind the queued blocks.
+void RemixImmediate(MixSession& s, MixPosition p, MixPlayEntry* entry);
+void RemixDeferred(MixSession& s, MixPosition p, MixPlayEntry* entry);
+
 // ---- entry pool (process-wide, 100 entries)
 void MixPoolReset();
 MixPlayEntry* MixPoolTake();               // nullptr when empty

@@ -62,13 +62,16 @@ struct Expect {
 TEST_F(FormTest, WindowMatchesTheLayout) {
     dir.copyCg();
     dir.write("my.dat", saved("piko", futu));
-    TForm1 f(services());
-    EXPECT_EQ(toCp932(f.windowTitle().toStdString()),
-              cp932("ピコ日記") + " " + cp932("Ｖｅｒ１．０") + "     " + cp932("ｂｙﾄﾗﾝﾎﾟ･ﾊｳｽ"));
-    EXPECT_EQ(f.size(), QSize(412, 262));
-    EXPECT_EQ(f.minimumSize(), f.maximumSize());
-    EXPECT_FALSE(f.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_TRUE(f.windowFlags() & Qt::WindowCloseButtonHint);
+    {
+        // One window at a time: each holds the process's one mixer session.
+        TForm1 f(services());
+        EXPECT_EQ(toCp932(f.windowTitle().toStdString()),
+                  cp932("ピコ日記") + " " + cp932("Ｖｅｒ１．０") + "     " + cp932("ｂｙﾄﾗﾝﾎﾟ･ﾊｳｽ"));
+        EXPECT_EQ(f.size(), QSize(412, 262));
+        EXPECT_EQ(f.minimumSize(), f.maximumSize());
+        EXPECT_FALSE(f.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+        EXPECT_TRUE(f.windowFlags() & Qt::WindowCloseButtonHint);
+    }
 
     // A fresh window, before FormCreate changes anything, is what the layout says.
     TempDir bare;
@@ -296,12 +299,13 @@ TEST_F(FormTest, SoundMixerThatCannotStartEndsTheProgram) {
     EXPECT_EQ(dir.read("my.dat"), before);
 }
 
-TEST_F(FormTest, SoundsFailQuietlyUntilTheMixerIsThere) {
+TEST_F(FormTest, SoundsFailQuietly) {
     TForm1 f(services());
     boxes.shown.clear();
-    f.PlaySound("2.wav");
+    const hMixWave before = f.wave_last;
+    f.PlaySound("no-such.wav");
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(f.wave_last, 0u);
+    EXPECT_EQ(f.wave_last, before);  // loading failed: the previous handle stays
 }
 
 TEST_F(FormTest, TextBoxesKeepOutLineBreaksAndUnstorableCharacters) {

@@ -2,10 +2,15 @@
 
 #include <QApplication>
 
+#include "platform/virtual_wave_out.h"
+
 int main(int argc, char** argv) {
     // Test discovery runs us at build time, with no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // Windows get their mixer on a scripted device: no sound card, no audio thread.
+    VirtualWaveOut wave;
+    VirtualWaveOut::Use use(wave);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

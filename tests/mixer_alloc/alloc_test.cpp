@@ -118,4 +118,84 @@ TEST(Allocation, NoneWhileEightPlaysSound) {
     std::filesystem::remove_all(dir);
 }
 
+// A RIFF image of 8-bit mono 11025 Hz bytes, the session's own format.
+std::vector<uint8_t> waveImage(size_t n) {
+    std::vector<uint8_t> out;
+    auto put = [&out](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(v >> (8 * i)));
+    };
+    auto tag = [&out](const char* id) {
+        for (int i = 0; i < 4; ++i) out.push_back(uint8_t(id[i]));
+    };
+    tag("RIFF");
+    put(uint32_t(4 + 8 + 16 + 8 + n + (n & 1)), 4);
+    tag("WAVE");
+    tag("fmt ");
+    put(16, 4);
+    put(1, 2), put(1, 2), put(11025, 4), put(11025, 4), put(1, 2), put(8, 2);
+    tag("data");
+    put(uint32_t(n), 4);
+    for (size_t i = 0; i < n; ++i) out.push_back(uint8_t(60 + i % 130));
+    if (n & 1) out.push_back(0);
+    return out;
+}
+
+TEST(Allocation, NoneForPlaysQueuesRemixesAndNotices) {
+    VirtualWaveOut wave;
+    VirtualWaveOut::Use use(wave);
+    wave.keepWritten(false);
+    auto dir = std::filesystem::temp_directory_path() / "mixer-alloc-play-test";
+    std::filesystem::create_directories(dir);
+    SetProfileDirectory(dir.string());
+
+    static hMixSession h;
+    static hMixWave shortWave, longWave;
+    static hMixWindow notify;
+    static VirtualWaveOut* device;
+    device = &wave;
+    h = SoundMixInit(nullptr);
+    SoundMixActivate(h, true);
+    SoundMixOpenChannel(h, 0, MIX_OPEN_ALL);
+    const std::vector<uint8_t> a = waveImage(1500), b = waveImage(9000);
+    MixMemoryFile fa{a.data(), uint32_t(a.size()), 0}, fb{b.data(), uint32_t(b.size()), 0};
+    shortWave = SoundMixOpenWave(h, &fa, 0, MIX_WAVE_MEMORY);
+    longWave = SoundMixOpenWave(h, &fb, 0, MIX_WAVE_MEMORY);
+    RegisterWindowClass("AllocNotices", DefaultWindowProc);
+    notify = CreateCallbackWindow("AllocNotices");
+    DispatchPostedMessages();  // the message queue's own first use
+
+    long during = countedDuring([] {
+        for (int i = 0; i < 2000; ++i) {
+            MixPlayParams p{24, h, 1, i % 3 ? shortWave : longWave, notify, 0, 0};
+            SoundMixPlay(&p);  // short ones join the one before inside mixed blocks
+            if (i % 7 == 0) {
+                p.flags = MIX_PLAY_ANY_CHANNEL | MIX_PLAY_NOW;
+                SoundMixPlay(&p);
+            }
+            if (i % 13 == 0) {
+                p.channel = 2;
+                p.flags = MIX_PLAY_REPLACE;
+                SoundMixPlay(&p);
+            }
+            if (i % 29 == 0) SoundMixFlushChannel(h, 2, 0);
+            for (int k = 0; k < 3; ++k) {
+                device->complete(1);
+                DispatchPostedMessages();
+            }
+        }
+    });
+    EXPECT_EQ(during, 0);
+
+    while (wave.queued() > 0) {
+        wave.complete(1);
+        DispatchPostedMessages();
+    }
+    EXPECT_EQ(MixPoolFreeCount(), MIX_POOL_SIZE);
+    SoundMixFreeWave(h, shortWave);
+    SoundMixFreeWave(h, longWave);
+    DestroyCallbackWindow(notify);
+    SoundMixCloseSession(h);
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace

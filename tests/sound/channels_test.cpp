@@ -1,0 +1,347 @@
+// Channels and plays through the public operations, heard on the virtual device.
+#include "tests/sound/sound_fixture.h"
+
+namespace {
+
+using Channels = SoundTest;
+
+TEST_F(Channels, TwoPlaysOnOneChannelFollowEachOtherExactly) {
+    start();
+    const auto a = ramp(1300, 3), b = ramp(900, 60);
+    const hMixWave wa = load(a), wb = load(b);
+    play(1, wa);
+    play(1, wb);  // a ends inside the blocks already mixed: they are mixed again
+    EXPECT_EQ(upTo(hearAll(), 2200), cat({a, b}));
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[0].channel, 1);
+    EXPECT_EQ(notices[0].wave, wa);
+    EXPECT_EQ(notices[1].wave, wb);
+    EXPECT_EQ(MixPoolFreeCount(), 100);
+    EXPECT_FALSE(wave.isPaused());
+}
+
+TEST_F(Channels, APlayQueuedBehindOneAlreadyHeardStartsAfterTheMixedBlocks) {
+    start();
+    const auto a = ramp(700, 3), b = ramp(400, 60);
+    const hMixWave wa = load(a), wb = load(b);
+    play(1, wa);  // two blocks
+    const auto heardFirst = cat({std::vector<uint8_t>(wave.queuedHeader(0)->data, wave.queuedHeader(0)->data + 512),
+                                 std::vector<uint8_t>(wave.queuedHeader(1)->data, wave.queuedHeader(1)->data + 512)});
+    wave.complete(2);  // a has been played out; the device's messages are not handled yet
+    play(1, wb);
+    EXPECT_EQ(upTo(cat({heardFirst, hearAll()}), 1024 + 400), cat({a, silence(324), b}));
+}
+
+TEST_F(Channels, ReplaceWithImmediateRemixSilencesAtOnce) {
+    start("Remix=1\n");
+    const auto a = ramp(20000, 1), b = ramp(700, 90);
+    const hMixWave wa = load(a), wb = load(b);
+    play(1, wa);
+    const auto heardFirst = hear(1);
+    play(1, wb, MIX_PLAY_REPLACE);
+    EXPECT_EQ(upTo(cat({heardFirst, hearAll()}), 512 + 700), cat({first(a, 512), b}));
+    DispatchPostedMessages();
+    ASSERT_EQ(notices.size(), 1u);  // the replaced play goes without a notice
+    EXPECT_EQ(notices[0].wave, wb);
+    EXPECT_EQ(MixPoolFreeCount(), 100);
+}
+
+TEST_F(Channels, ReplaceWithDeferredRemixLetsTheQueuedBlocksPlayOut) {
+    start("Remix=2\n");
+    const auto a = ramp(20000, 1), b = ramp(700, 90);
+    const hMixWave wa = load(a), wb = load(b);
+    play(1, wa);
+    const auto heardFirst = hear(1);  // 512 heard, 1536 more already mixed
+    play(1, wb, MIX_PLAY_REPLACE | MIX_PLAY_NOW);
+    EXPECT_EQ(upTo(cat({heardFirst, hearAll()}), 2048 + 700), cat({first(a, 2048), b}));
+    DispatchPostedMessages();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].wave, wb);
+}
+
+TEST_F(Channels, PlayNowStartsWhereTheListenerIs) {
+    start("Remix=1\n");
+    const auto a = ramp(20000, 1), b = ramp(600, 90);
+    const hMixWave wa = load(a), wb = load(b);
+    play(1, wa);
+    const auto heardFirst = hear(2);
+    play(2, wb, MIX_PLAY_NOW);  // another channel: summed with a from position 1024 on
+    const auto rest = hear(2);
+    std::vector<uint8_t> expected = first(a, 2048);
+    for (size_t i = 0; i < b.size(); ++i) expected[1024 + i] = uint8_t(std::clamp(a[1024 + i] + b[i] - 128, 0, 255));
+    EXPECT_EQ(cat({heardFirst, rest}), expected);
+}
+
+TEST_F(Channels, DeferredPlaysWaitThenArePlacedOldestFirst) {
+    start();
+    const auto a = ramp(500, 5), b = ramp(400, 40), c = ramp(300, 70), d = ramp(800, 100);
+    const hMixWave wa = load(a), wb = load(b), wc = load(c), wd = load(d);
+    play(1, wa, MIX_PLAY_DEFER);
+    play(1, wb, MIX_PLAY_DEFER);
+    play(3, wd, MIX_PLAY_DEFER);
+    EXPECT_TRUE(wave.written().empty());
+    EXPECT_EQ(s->channelHeads[1], nullptr);
+    play(1, wc);
+    // Channel 1 holds a, b, c in that order; d sounds beside them on channel 3.
+    std::vector<uint8_t> ch1 = cat({a, b, c}), expected(1200);
+    for (size_t i = 0; i < expected.size(); ++i)
+        expected[i] = uint8_t(std::clamp(int(ch1[i]) + (i < d.size() ? d[i] - 128 : 0), 0, 255));
+    EXPECT_EQ(upTo(hearAll(), 1200), expected);
+    DispatchPostedMessages();
+    ASSERT_EQ(notices.size(), 4u);
+    EXPECT_EQ(MixPoolFreeCount(), 100);
+}
+
+TEST_F(Channels, DeferredPlayOfAClosedChannelOrFreedWaveIsDropped) {
+    start();
+    const auto a = ramp(500, 5), b = ramp(400, 40), c = ramp(300, 70);
+    const hMixWave wa = load(a), wb = load(b), wc = load(c);
+    play(2, wa, MIX_PLAY_DEFER);
+    play(1, wb, MIX_PLAY_DEFER);
+    SoundMixCloseChannel(h, 2, 0);
+    SoundMixFreeWave(h, wb);
+    EXPECT_EQ(MixPoolFreeCount(), 99);  // the freed wave's pending play is back already
+    play(1, wc);
+    EXPECT_EQ(upTo(hearAll(), 300), c);
+    DispatchPostedMessages();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].wave, wc);
+    EXPECT_EQ(MixPoolFreeCount(), 100);
+}
+
+TEST_F(Channels, LoopsPlayExtraPassesAndEndlessNeverEnds) {
+    start();
+    const auto a = ramp(300, 9);
+    const hMixWave wa = load(a);
+    play(1, wa, 0, 2);
+    EXPECT_EQ(upTo(hearAll(), 900), cat({a, a, a}));
+    DispatchPostedMessages();
+    EXPECT_EQ(notices.size(), 1u);
+
+    notices.clear();
+    play(2, wa, 0, 0xFFFF);
+    const auto heard = hear(40);  // 20480 bytes: many passes, and still going
+    ASSERT_EQ(heard.size(), 40u * 512);
+    for (size_t i = 0; i < heard.size(); ++i) ASSERT_EQ(heard[i], a[i % a.size()]) << i;
+    DispatchPostedMessages();
+    EXPECT_TRUE(notices.empty());
+    EXPECT_EQ(wave.queued(), 3u);
+    SoundMixFlushChannel(h, 2, MIX_NO_REMIX);
+    hearAll();
+    DispatchPostedMessages();
+    EXPECT_TRUE(notices.empty());  // dropped, not ended
+    EXPECT_EQ(wave.queued(), 0u);
+}
+
+TEST_F(Channels, AnyChannelTakesAnIdleOneOrTheLeastRecentlyUsed) {
+    start();
+    const hMixWave w = load(ramp(5000));
+    MixPlayParams p = params(7, w, MIX_PLAY_ANY_CHANNEL);
+    SoundMixPlay(&p);
+    EXPECT_EQ(p.channel, 0);  // channel 0 open and idle
+    p.channel = 7;
+    SoundMixPlay(&p);
+    EXPECT_EQ(p.channel, 1);
+    SoundMixPlay(&p);
+    EXPECT_EQ(p.channel, 2);
+    SoundMixPlay(&p);
+    EXPECT_EQ(p.channel, 3);
+    SoundMixPlay(&p);  // all four busy: the smallest stamp
+    EXPECT_EQ(p.channel, 0);
+    play(0, w);        // channel 0 used again: now 1 is the oldest
+    SoundMixPlay(&p);
+    EXPECT_EQ(p.channel, 1);
+}
+
+TEST_F(Channels, AnyChannelSearchStartsAtTheFirstOpenChannel) {
+    start("", 0b0110);  // channels 1 and 2
+    const hMixWave w = load(ramp(5000));
+    MixPlayParams p = params(0, w, MIX_PLAY_ANY_CHANNEL);
+    SoundMixPlay(&p);
+    EXPECT_EQ(p.channel, 1);
+    SoundMixPlay(&p);
+    EXPECT_EQ(p.channel, 2);
+}
+
+TEST_F(Channels, PlayChecksInOrder) {
+    expectError([] { SoundMixPlay(nullptr); }, "nil parameters pointer passed to SoundMixPlay");
+    writeIni("");
+    h = SoundMixInit(nullptr);
+    const hMixWave w = [this] {
+        const Bytes image = pcmWave(1, 11025, 8, ramp(100));
+        MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
+        loaded.push_back(SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY));
+        return loaded.back();
+    }();
+    MixPlayParams p{24, h + 1, 1, w, 0, 0, 0};
+    expectError([&] { SoundMixPlay(&p); }, "Invalid Session handle");
+    p.session = h;
+    p.wave = 0;
+    expectError([&] { SoundMixPlay(&p); }, "nil wave pointer passed to SoundMixPlay!");
+    p.wave = w + 1000;  // never handed out
+    expectError([&] { SoundMixPlay(&p); }, "nil wave pointer passed to SoundMixPlay!");
+    p.wave = w;
+    expectError([&] { SoundMixPlay(&p); }, "Wave device not allocated, call SoundMixActivate(hMixSession,TRUE)");
+    SoundMixActivate(h, true);
+    expectError([&] { SoundMixPlay(&p); }, "You must open a channel before you can play a wave");
+    SoundMixOpenChannel(h, 0, MIX_OPEN_ONE);
+    MixSession& ss = session(h);
+    const int32_t counter = ss.playCounter;
+    for (int32_t bad : {8, -1, 1 << 30}) {
+        p.channel = bad;
+        expectError([&] { SoundMixPlay(&p); }, "Invalid channel number");
+    }
+    EXPECT_EQ(ss.playCounter, counter);  // refused before any array is touched
+    p.channel = 1;
+    expectError([&] { SoundMixPlay(&p); }, "The specified channel was not open");
+    EXPECT_EQ(ss.playCounter, counter + 1);  // the stamp came first
+    EXPECT_EQ(ss.lastUsed[1], counter + 1);
+
+    SoundMixFreeWave(h, w);
+    p.channel = 0;
+    expectError([&] { SoundMixPlay(&p); }, "nil wave pointer passed to SoundMixPlay!");  // stale
+    expectError([&] { SoundMixFreeWave(h, w); }, "The given pointer was not valid");
+    expectError([&] { SoundMixFreeWave(h, 0); }, "The given pointer was not valid");
+    expectError([&] { SoundMixFreeWave(h + 1, w); }, "Invalid Session handle");
+}
+
+TEST_F(Channels, TheHundredAndFirstPlayIsRefused) {
+    start();
+    const auto a = ramp(50);
+    const hMixWave w = load(a);
+    for (int i = 0; i < 100; ++i) play(i % 4, w);
+    EXPECT_EQ(MixPoolFreeCount(), 0);
+    expectError([&] { play(1, w); }, "Not enough memory");
+    hearAll();
+    EXPECT_EQ(MixPoolFreeCount(), 100);
+    DispatchPostedMessages();
+    EXPECT_EQ(notices.size(), 100u);
+}
+
+TEST_F(Channels, OpenCloseAndFlushChecks) {
+    writeIni("");
+    h = SoundMixInit(nullptr);
+    MixSession& ss = session(h);
+    expectError([&] { SoundMixOpenChannel(h, 0, 3); }, "Invalid Flags");
+    expectError([&] { SoundMixOpenChannel(h, 8, MIX_OPEN_ONE); }, "Invalid channel number");
+    expectError([&] { SoundMixOpenChannel(h, 0, MIX_OPEN_FIRST_N); }, "Invalid number of channels");
+    expectError([&] { SoundMixOpenChannel(h, 9, MIX_OPEN_FIRST_N); }, "Invalid number of channels");
+    expectError([&] { SoundMixOpenChannel(h, 0, -1); }, "Invalid flag");
+    expectError([&] { SoundMixOpenChannel(h + 1, 0, 0); }, "Invalid Session handle");
+    EXPECT_EQ(ss.openChannels, 0);
+
+    SoundMixOpenChannel(h, 2, MIX_OPEN_ONE);
+    SoundMixOpenChannel(h, 5, MIX_OPEN_ONE);
+    expectError([&] { SoundMixOpenChannel(h, 5, MIX_OPEN_ONE); }, "The channel has already been opened");
+    SoundMixOpenChannel(h, 0, MIX_OPEN_ALL);  // the six others, no error
+    EXPECT_EQ(ss.openChannels, 8);
+    for (int c = 0; c < 8; ++c) EXPECT_TRUE(MixChannelIsOpen(ss, c));
+
+    SoundMixCloseChannel(h, 0, MIX_CHANNELS_ALL);
+    EXPECT_EQ(ss.openChannels, 0);
+    SoundMixOpenChannel(h, 3, MIX_OPEN_FIRST_N);
+    EXPECT_EQ(ss.openChannels, 3);
+    EXPECT_FALSE(MixChannelIsOpen(ss, 3));
+    expectError([&] { SoundMixFlushChannel(h, 8, 0); }, "Invalid channel number");
+    expectError([&] { SoundMixCloseChannel(h, -1, 0); }, "Invalid channel number");
+    expectError([&] { SoundMixFlushChannel(h, 3, 0); }, "The specified channel was not open");
+    expectError([&] { SoundMixCloseChannel(h, 3, MIX_NO_REMIX); }, "The specified channel was not open");
+    SoundMixFlushChannel(h, 99, MIX_CHANNELS_ALL);  // the channel is ignored with all
+    SoundMixCloseChannel(h, 1, 0);
+    EXPECT_EQ(ss.openChannels, 2);
+    EXPECT_FALSE(MixChannelIsOpen(ss, 1));
+}
+
+TEST_F(Channels, FreeingAPlayingWaveStopsItAfterTheQueuedBlocks) {
+    start();
+    const auto a = ramp(20000, 2), b = ramp(3000, 50);
+    const hMixWave wa = load(a), wb = load(b);
+    play(1, wa, MIX_PLAY_DEFER);
+    play(1, wb, MIX_PLAY_DEFER);
+    play(2, wb);
+    const auto heardFirst = hear(1);
+    SoundMixFreeWave(h, wa);
+    EXPECT_EQ(MixPoolFreeCount(), 98);
+    EXPECT_EQ(SoundMixWaveInfo(wa), nullptr);
+    const auto rest = hear(2);  // what was mixed already still plays
+    EXPECT_EQ(cat({heardFirst, rest}).size(), 1536u);
+    for (size_t i = 0; i < 1536; ++i)
+        ASSERT_EQ(cat({heardFirst, rest})[i], uint8_t(std::clamp(a[i] + b[i] - 128, 0, 255))) << i;
+    // Then b on channel 1 moves up to where a was cut: it starts after the last mixed byte.
+    const auto after = hearAll();
+    DispatchPostedMessages();
+    for (const auto& n : notices) EXPECT_NE(n.wave, wa);
+    EXPECT_EQ(notices.size(), 2u);
+    EXPECT_EQ(MixPoolFreeCount(), 100);
+    EXPECT_FALSE(after.empty());
+}
+
+TEST_F(Channels, AfterSilenceTheNextPlayStartsAtPositionZero) {
+    writeIni("[default]\nWaveBlockLen=512\n");  // the clock gives the play position
+    h = SoundMixInit(nullptr);
+    s = &session(h);
+    SoundMixActivate(h, true);
+    SoundMixOpenChannel(h, 1, MIX_OPEN_ONE);
+    const auto a = ramp(700, 4);
+    const hMixWave wa = load(a);
+    play(1, wa);
+    clockNow += 400;
+    hearAll();
+    clockNow += 10000;  // long silence: the clock alone would say 115000 bytes on
+    play(1, wa);
+    EXPECT_EQ(MixBlockAt(0)->start, 0);
+    EXPECT_EQ(upTo(hearAll(), 700), a);
+}
+
+TEST_F(Channels, FlushWithImmediateRemixSilencesQueuedSound) {
+    start("Remix=1\n");
+    const auto a = ramp(20000, 2);
+    play(1, load(a));
+    const auto heardFirst = hear(1);
+    SoundMixFlushChannel(h, 1, 0);
+    EXPECT_EQ(upTo(cat({heardFirst, hearAll()}), 512), first(a, 512));
+    DispatchPostedMessages();
+    EXPECT_TRUE(notices.empty());
+}
+
+TEST_F(Channels, CloseLetsQueuedBlocksPlayOut) {
+    start("Remix=1\n");
+    const auto a = ramp(20000, 2);
+    play(1, load(a));
+    SoundMixCloseChannel(h, 1, 0);
+    EXPECT_EQ(upTo(hearAll(), 1536), first(a, 1536));
+}
+
+TEST_F(Channels, ARefusedWriteInARemixLeavesTheDeviceRunningAndTheQueueTrue) {
+    start("Remix=1\n");
+    const auto a = ramp(20000, 2), b = ramp(5000, 70);
+    play(1, load(a));
+    hear(1);
+    wave.refuseWrite(1, MMSYSERR_NOMEM);  // the remix's second block
+    expectError([&] { play(2, load(b), MIX_PLAY_NOW); }, "Failed to write block to device");
+    EXPECT_FALSE(wave.isPaused());
+    size_t linked = 0;
+    for (MixBlock* blk = MixQueueHead(); blk; blk = blk->link) ++linked;
+    EXPECT_EQ(linked, 1u);
+    EXPECT_EQ(wave.queued(), 1u);
+    int free = 0;
+    for (int i = 0; i < s->blocksInUse; ++i) free += MixBlockAt(i)->free;
+    EXPECT_EQ(free, s->blocksInUse - 1);
+    // The pump carries on from the one written block.
+    wave.refuseWrite(-1, 0);
+    hear(1);
+    EXPECT_EQ(wave.queued(), 3u);
+}
+
+TEST_F(Channels, ARefusedWriteInARefillLeavesTheDeviceRunning) {
+    start();
+    wave.refuseWrite(0, MMSYSERR_NOMEM);
+    expectError([&] { play(1, load(ramp(5000))); }, "Failed to write block to device");
+    EXPECT_FALSE(wave.isPaused());
+    EXPECT_TRUE(MixQueueEmpty());
+    wave.refuseWrite(-1, 0);
+    play(1, load(ramp(100)));  // the failed play stayed queued and is heard now
+    EXPECT_EQ(wave.queued(), 3u);
+}
+
+}  // namespace

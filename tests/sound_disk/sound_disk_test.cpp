@@ -1,0 +1,184 @@
+// The window's sounds heard through SDL: the disk driver writes what the
+// device plays to a file, at the pace of a real sound card.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "app/form1.h"
+#include "app/program.h"
+#include "mixer/mixer_internal.h"
+#include "mixer/wave_load.h"
+#include "platform/callback_window.h"
+#include "platform/profile_ini.h"
+#include "test_support.h"
+
+namespace {
+
+const std::filesystem::path kStream =
+    std::filesystem::temp_directory_path() / ("piko-sound-disk-" + std::to_string(getpid()) + ".u8");
+
+std::vector<uint8_t> readStream() {
+    std::ifstream in(kStream, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Six blocks of 4096 bytes: two seconds in flight, so a busy test machine
+// cannot starve the device between two block-done messages.
+void roomyBlocks(const TempDir& exe) {
+    exe.write("SOUNDMIX.INI", "[default]\nWaveBlocks=6\nWaveBlockLen=4096\n");
+    SetProfileDirectory(exe.path());
+}
+
+std::vector<uint8_t> converted(const std::string& path) {
+    const hMixWave w = LoadMixWave(MixSessionWaveTarget(*CurrentSession), path.c_str(), 0, MIX_WAVE_FILE);
+    const MixWave* mw = LookupMixWave(w);
+    std::vector<uint8_t> bytes(mw->header.data, mw->header.data + mw->header.bufferLength);
+    ReleaseMixWave(w);
+    return bytes;
+}
+
+// Handles the device's messages as the event loop would, until `done`.
+template <class Done>
+bool pumpUntil(Done done, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        DispatchPostedMessages();
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+TEST(SoundDisk, NameAcceptedThenPointsSoundFollowDirectly) {
+    TempDir exe;
+    exe.copyCg();
+    roomyBlocks(exe);
+    ScriptedBoxes boxes;
+    Random random(3);
+    FormServices services;
+    services.boxes = &boxes;
+    services.random = &random;
+    services.exeDir = exe.path();
+    std::vector<uint8_t> two, four;
+    {
+        TForm1 f(services);
+        two = converted(exe.path() + "cg/2.wav");
+        four = converted(exe.path() + "cg/4.wav");
+        const size_t loaded = LiveMixWaveCount();
+        f.PlaySound("2.wav");  // the name accepted
+        f.PlaySound("4.wav");  // and the points it brings, right behind
+        // Heard to its end: the first wave is freed by its notice, the last stays.
+        EXPECT_TRUE(pumpUntil([&] { return LiveMixWaveCount() == loaded && MixQueueEmpty(); },
+                              std::chrono::seconds(20)));
+        EXPECT_EQ(MixPoolFreeCount(), 100);
+    }
+    const std::vector<uint8_t> stream = readStream();
+    std::vector<uint8_t> both = two;
+    both.insert(both.end(), four.begin(), four.end());
+    ASSERT_GT(two.size(), 1000u);
+    const auto at = std::search(stream.begin(), stream.end(), both.begin(), both.end());
+    EXPECT_NE(at, stream.end()) << "2.wav followed directly by 4.wav not found in " << stream.size() << " bytes";
+    std::filesystem::remove(kStream);
+}
+
+TEST(SoundDisk, ASoundQueuedWhileTheLastBlocksOfAnotherPlayFollowsItDirectly) {
+    TempDir exe;
+    exe.copyCg();
+    roomyBlocks(exe);
+    ScriptedBoxes boxes;
+    Random random(3);
+    FormServices services;
+    services.boxes = &boxes;
+    services.random = &random;
+    services.exeDir = exe.path();
+    std::vector<uint8_t> three, one, five;
+    {
+        TForm1 f(services);
+        MixSession& s = *CurrentSession;
+        three = converted(exe.path() + "cg/3.wav");
+        one = converted(exe.path() + "cg/1.wav");
+        five = converted(exe.path() + "cg/5.wav");
+        f.PlaySound("3.wav");
+        // Until the mixer has mixed 3.wav to its end while the device still plays it.
+        const MixPosition end = MixPosition(three.size());
+        ASSERT_TRUE(pumpUntil([&] { return s.mixPosition > end; }, std::chrono::seconds(20)));
+        ASSERT_LT(PlayPosition(s, 1), end);
+        f.PlaySound("1.wav");
+        f.SoundMix1->Play(1, f.wave_5, 0, 0, 0);  // the sleeping sound, as the life clock queues it
+        EXPECT_TRUE(pumpUntil([&] { return MixQueueEmpty() && s.channelHeads[1] == nullptr; },
+                              std::chrono::seconds(20)));
+    }
+    const std::vector<uint8_t> stream = readStream();
+    std::vector<uint8_t> all = three;
+    all.insert(all.end(), one.begin(), one.end());
+    all.insert(all.end(), five.begin(), five.end());
+    const auto at = std::search(stream.begin(), stream.end(), all.begin(), all.end());
+    EXPECT_NE(at, stream.end()) << "3.wav, 1.wav, 5.wav back to back not found in " << stream.size() << " bytes";
+    std::filesystem::remove(kStream);
+}
+
+// The program's own loop: the device's messages come from SDL's thread and
+// reach the mixer through the event loop, with nobody pumping by hand.
+TEST(SoundDisk, TheEventLoopKeepsTheDeviceFed) {
+    TempDir exe;
+    exe.copyCg();
+    roomyBlocks(exe);
+    ScriptedBoxes boxes;
+    Random random(3);
+    FormServices services;
+    services.boxes = &boxes;
+    services.random = &random;
+    services.exeDir = exe.path();
+    std::vector<uint8_t> two, four;
+    bool heard = false;
+    QTimer::singleShot(0, [&] {
+        TForm1* f = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* form = qobject_cast<TForm1*>(w)) f = form;
+        ASSERT_NE(f, nullptr);
+        two = converted(exe.path() + "cg/2.wav");
+        four = converted(exe.path() + "cg/4.wav");
+        f->PlaySound("2.wav");
+        f->PlaySound("4.wav");
+        auto* poll = new QTimer(f);
+        QObject::connect(poll, &QTimer::timeout, f, [&heard, f, poll] {
+            if (!MixQueueEmpty() || CurrentSession->channelHeads[1] != nullptr) return;
+            heard = true;
+            poll->stop();
+            f->close();
+        });
+        poll->start(20);
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(5); });
+    guard.start(20000);
+    EXPECT_EQ(runPiko(services), 0);
+    EXPECT_TRUE(heard);
+    std::vector<uint8_t> both = two;
+    both.insert(both.end(), four.begin(), four.end());
+    const std::vector<uint8_t> stream = readStream();
+    ASSERT_FALSE(two.empty());
+    EXPECT_NE(std::search(stream.begin(), stream.end(), both.begin(), both.end()), stream.end());
+    std::filesystem::remove(kStream);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", kStream.c_str(), 1);
+    // At the pace of a sound card: with no delay the driver would take blocks
+    // faster than any event loop hands them back, and pad with silence.
+    unsetenv("SDL_DISKAUDIODELAY");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
