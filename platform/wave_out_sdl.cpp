@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <new>
+#include <set>
 
 #include "platform/wave_out.h"
 
@@ -23,6 +25,8 @@ public:
     ~SdlWaveOut() override {
         // Joins SDL's audio thread: nothing touches a header after this.
         if (device_) SDL_CloseAudioDevice(device_);
+        // Copies of blocks that were never unprepared die with the device.
+        for (uint8_t* copy : copies_) delete[] copy;
     }
 
     MMRESULT start(const char* name, const WaveOutFormat& format) {
@@ -45,6 +49,12 @@ public:
         if (h.flags.load() & WHDR_PREPARED) return MMSYSERR_NOERROR;
         auto* copy = new (std::nothrow) uint8_t[std::max<uint32_t>(h.bufferLength, 1)];
         if (!copy) return MMSYSERR_NOMEM;
+        try {
+            copies_.insert(copy);
+        } catch (const std::bad_alloc&) {
+            delete[] copy;
+            return MMSYSERR_NOMEM;
+        }
         h.reserved = copy;
         h.reservedLength = h.bufferLength;
         h.flags.fetch_or(WHDR_PREPARED);
@@ -54,6 +64,7 @@ public:
     MMRESULT unprepare(WaveHeader& h) override {
         if (h.flags.load() & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
         if (!(h.flags.load() & WHDR_PREPARED)) return MMSYSERR_NOERROR;
+        copies_.erase(static_cast<uint8_t*>(h.reserved));
         delete[] static_cast<uint8_t*>(h.reserved);
         h.reserved = nullptr;
         h.reservedLength = 0;
@@ -131,6 +142,7 @@ private:
     SDL_AudioDeviceID device_ = 0;
     WaveHeader* head_ = nullptr;
     WaveHeader* tail_ = nullptr;
+    std::set<uint8_t*> copies_;  // prepared and not yet unprepared: UI thread only
     std::atomic<uint64_t> position_{0};
 };
 
