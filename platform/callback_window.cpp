@@ -148,9 +148,16 @@ int DispatchPostedMessages() {
 }
 
 void SetPostedMessageWakeup(PostedMessageWakeup wakeup, void* context) {
-    std::lock_guard lock(gLock);
-    gWakeup = wakeup;
-    gWakeupContext = context;
+    bool waiting = false;
+    {
+        std::lock_guard lock(gLock);
+        gWakeup = wakeup;
+        gWakeupContext = context;
+        waiting = gCount > 0;
+    }
+    // Messages posted before anyone listened would otherwise wait for ever:
+    // the next post finds the queue non-empty and wakes nobody.
+    if (wakeup && waiting) wakeup(context);
 }
 
 intptr_t DefaultWindowProc(hMixWindow, uint32_t, uintptr_t, intptr_t) { return 0; }

@@ -86,6 +86,21 @@ TEST_F(Windows, WakeUpComesWhenTheQueueStopsBeingEmpty) {
     DestroyCallbackWindow(w);
 }
 
+TEST_F(Windows, ALateListenerIsWokenForMessagesAlreadyWaiting) {
+    hMixWindow w = CreateCallbackWindow("WindowTestRecorder");
+    static int wakeups;
+    wakeups = 0;
+    PostWindowMessage(w, 1, 0, 0);  // nobody listens yet
+    SetPostedMessageWakeup([](void*) { ++wakeups; }, nullptr);
+    EXPECT_EQ(wakeups, 1) << "the waiting message would otherwise never be dispatched";
+    EXPECT_EQ(DispatchPostedMessages(), 1);
+    SetPostedMessageWakeup(nullptr, nullptr);
+    SetPostedMessageWakeup([](void*) { ++wakeups; }, nullptr);
+    EXPECT_EQ(wakeups, 1) << "an empty queue needs no wake-up";
+    SetPostedMessageWakeup(nullptr, nullptr);
+    DestroyCallbackWindow(w);
+}
+
 TEST_F(Windows, PostsFromManyThreadsAllArriveInTheirOrder) {
     hMixWindow w = CreateCallbackWindow("WindowTestRecorder");
     static std::atomic<int> wakeups{0};
