@@ -27,7 +27,7 @@ test: build
 # libFuzzer with ASan and UBSan (clang only), each target for FUZZ_SECONDS; new
 # inputs collect in build-fuzz/corpus/, the kept ones live in fuzz/corpus/.
 FUZZ_SECONDS ?= 600
-FUZZ_TARGETS ?= wave
+FUZZ_TARGETS ?= wave ini
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIKO_FUZZ=ON
 	cmake --build build-fuzz -j $(JOBS) $(addprefix --target fuzz_,$(FUZZ_TARGETS))
@@ -58,3 +58,15 @@ tsan: deps
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_device test_sdl_disk
 	SDL_AUDIODRIVER=dummy TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(TSAN_BUILD)/tests/device/test_device
 	TSAN_OPTIONS="halt_on_error=1" $(TSAN_BUILD)/tests/sdl_disk/test_sdl_disk
+
+# The Google benchmarks (this build's RelWithDebInfo) and the program's own
+# figures from tools/measure.sh, each kept in $(BENCH_RESULTS)/.
+BENCH_RESULTS ?= $(BUILD)/bench-results
+.PHONY: bench
+bench: build
+	mkdir -p $(BENCH_RESULTS)
+	set -e; for b in $(BUILD)/bench/bench_*; do \
+	  n=$$(basename $$b); \
+	  $$b --benchmark_out=$(BENCH_RESULTS)/$$n.json --benchmark_out_format=json | tee $(BENCH_RESULTS)/$$n.txt; \
+	done
+	./tools/measure.sh $(BUILD) $(BENCH_RESULTS)
