@@ -106,6 +106,7 @@ stop
   echo "idle_seconds=$IDLE_SECONDS"
   echo "idle_cpu_ticks=$((c1 - c0)) (CLK_TCK $ticks)"
   echo "idle_cpu_percent_of_one_core=$cpu"
+  echo "idle_cpu_under_one_percent=$(awk -v c="$cpu" 'BEGIN { print (c < 1 ? "yes" : "no") }')"
   echo "rss_kb_after_start=$rss_start"
   echo "rss_kb_after_idle=$rss"
   echo "hwm_kb=$hwm"
