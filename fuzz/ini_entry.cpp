@@ -95,28 +95,27 @@ struct IniText {
     }
 };
 
-// ---- the private profile directory
+// ---- the private profile directory, made afresh for every input: the fuzzer
+// ends by _exit, so nothing may be left to clean up at exit
 
-std::string gDir;
+struct IniDir {
+    std::string dir;
+    std::string path;
 
-void removeDir() {
-    if (gDir.empty()) return;
-    ::unlink((gDir + "/SOUNDMIX.INI").c_str());
-    ::rmdir(gDir.c_str());
-}
-
-void writeIni(const uint8_t* data, size_t size) {
-    if (gDir.empty()) {
+    IniDir(const uint8_t* data, size_t size) {
         char tmpl[] = "/tmp/piko-ini-fuzz-XXXXXX";
         if (!mkdtemp(tmpl)) broken("no temporary directory");
-        gDir = tmpl;
-        std::atexit(removeDir);
+        dir = tmpl;
+        path = dir + "/SOUNDMIX.INI";
+        FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f || (size && std::fwrite(data, 1, size, f) != size) || std::fclose(f) != 0) broken("cannot write", path);
+        SetProfileDirectory(dir);
     }
-    const std::string path = gDir + "/SOUNDMIX.INI";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || (size && std::fwrite(data, 1, size, f) != size) || std::fclose(f) != 0) broken("cannot write", path);
-    SetProfileDirectory(gDir);
-}
+    ~IniDir() {
+        ::unlink(path.c_str());
+        ::rmdir(dir.c_str());
+    }
+};
 
 // ---- the lookup alone
 
@@ -220,7 +219,7 @@ void expectSession(const IniText& ini, const Setup& setup, VirtualWaveOut& wave,
 }  // namespace
 
 IniFeedResult FeedSoundMixIni(const uint8_t* data, size_t size) {
-    writeIni(data, size);
+    const IniDir file(data, size);
     const IniText ini(std::string_view(reinterpret_cast<const char*>(data), size));
     IniFeedResult result;
 
