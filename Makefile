@@ -67,6 +67,8 @@ bench: build
 	mkdir -p $(BENCH_RESULTS)
 	set -e; for b in $(BUILD)/bench/bench_*; do \
 	  n=$$(basename $$b); \
-	  $$b --benchmark_out=$(BENCH_RESULTS)/$$n.json --benchmark_out_format=json | tee $(BENCH_RESULTS)/$$n.txt; \
+	  $$b --benchmark_out=$(BENCH_RESULTS)/$$n.json --benchmark_out_format=json >$(BENCH_RESULTS)/$$n.txt \
+	    || { cat $(BENCH_RESULTS)/$$n.txt; exit 1; }; \
+	  cat $(BENCH_RESULTS)/$$n.txt; \
 	done
 	./tools/measure.sh $(BUILD) $(BENCH_RESULTS)
