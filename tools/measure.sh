@@ -72,6 +72,7 @@ cpu_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
 status_kb() { awk -v k="$2:" '$1 == k { print $2 }' "/proc/$1/status"; }
 
 write_pet
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 times=()
 for i in $(seq 1 "$STARTS"); do
   time_start
@@ -99,6 +100,7 @@ hwm=$(status_kb "$pid" VmHWM)
 stop
 
 {
+  echo "load_average_before=$load_before (other work on the machine slows start-up first)"
   echo "startup_ms_median=$median"
   echo "startup_ms_fastest=$fastest"
   echo "startup_ms_all=${times[*]}"
