@@ -94,3 +94,17 @@ tsan: deps
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_device test_sdl_disk
 	SDL_AUDIODRIVER=dummy TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(TSAN_BUILD)/tests/device/test_device
 	TSAN_OPTIONS="halt_on_error=1" $(TSAN_BUILD)/tests/sdl_disk/test_sdl_disk
+
+# The Google benchmarks (this build's RelWithDebInfo) and the program's own
+# figures from tools/measure.sh, each kept in $(BENCH_RESULTS)/.
+BENCH_RESULTS ?= $(BUILD)/bench-results
+.PHONY: bench
+bench: build
+	mkdir -p $(BENCH_RESULTS)
+	set -e; for b in $(BUILD)/bench/bench_*; do \
+	  n=$$(basename $$b); \
+	  $$b --benchmark_out=$(BENCH_RESULTS)/$$n.json --benchmark_out_format=json >$(BENCH_RESULTS)/$$n.txt \
+	    || { cat $(BENCH_RESULTS)/$$n.txt; exit 1; }; \
+	  cat $(BENCH_RESULTS)/$$n.txt; \
+	done
+	./tools/measure.sh $(BUILD) $(BENCH_RESULTS)
