@@ -155,11 +155,19 @@ TEST(SoundDisk, TheEventLoopKeepsTheDeviceFed) {
         });
         poll->start(20);
     });
+    // Should the device stall, say where the mixer stood when the wait ran out.
+    std::string stalled;
     QTimer guard;
     guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(5); });
-    guard.start(20000);
-    EXPECT_EQ(runPiko(services), 0);
+    QObject::connect(&guard, &QTimer::timeout, [&stalled] {
+        if (MixSession* s = CurrentSession)
+            stalled = "device queue " + std::string(MixQueueEmpty() ? "empty" : "busy") + ", channel 1 " +
+                      (s->channelHeads[1] ? "holds a play" : "idle") + ", mix position " +
+                      std::to_string(s->mixPosition) + ", heard " + std::to_string(PlayPosition(*s, 1));
+        QCoreApplication::exit(5);
+    });
+    guard.start(60000);
+    EXPECT_EQ(runPiko(services), 0) << stalled;
     EXPECT_TRUE(heard);
     std::vector<uint8_t> both = two;
     both.insert(both.end(), four.begin(), four.end());
