@@ -53,12 +53,18 @@ done
 # What the stream must hold, converted by the mixer as the program converts it.
 expect() { SDL_DISKAUDIOFILE="$work/helper.raw" "$heard" "$app" "$work/out.raw" 2.wav 4.wav; }
 
-# No window manager gives the focus: a click in the talk box takes it. Typed
+# No window manager gives the focus (keys go to whatever lies under the
+# pointer): a click in the talk box takes it, checked before typing. Typed
 # keys that went nowhere are retried; the box is emptied first.
 said=0
 for attempt in 1 2 3 4 5; do
-  xdotool mousemove --window "$wid" 240 220 click 1
-  sleep 0.5
+  focused=
+  for _ in $(seq 1 20); do
+    xdotool mousemove --window "$wid" 240 220 click 1
+    sleep 0.3
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$wid" ] && { focused=1; break; }
+  done
+  [ -n "$focused" ] || fail "the window never took the keyboard focus"
   xdotool key --clearmodifiers ctrl+a BackSpace
   xdotool type --delay 30 "$line"
   xdotool key Return
