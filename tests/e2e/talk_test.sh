@@ -13,9 +13,9 @@ done
 work=$(mktemp -d)
 xvfb= pid=
 cleanup() {
-  [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-  wait 2>/dev/null
+  if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
+  wait 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -30,7 +30,8 @@ line="hello piko $$"
 
 # A display of our own: -displayfd picks a free number, so parallel runs never meet.
 exec 5>"$work/display"
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 2>"$work/xvfb.err" &
+# Never on our output: a server left behind would keep ctest waiting for its end.
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>"$work/xvfb.err" &
 xvfb=$!
 exec 5>&-
 for _ in $(seq 1 300); do [ -s "$work/display" ] && break; sleep 0.1; done
@@ -38,6 +39,12 @@ for _ in $(seq 1 300); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 "$work/display") QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY SDL_DISKAUDIODELAY  # the disk driver at a sound card's pace
 export SDL_AUDIODRIVER=disk
+# Under AddressSanitizer: libxkbcommon-x11 hands strndup a name that is not
+# NUL-terminated at the end of a reply (legal, strndup stops at the count),
+# which strict string checks take for an overflow. Everything else stays on.
+if [ -n "${ASAN_OPTIONS:-}" ]; then
+  export ASAN_OPTIONS=${ASAN_OPTIONS//strict_string_checks=1/strict_string_checks=0}
+fi
 
 SDL_DISKAUDIOFILE="$work/out.raw" "$app/piko" 2>"$work/err" &
 pid=$!
