@@ -39,6 +39,8 @@ for _ in $(seq 1 300); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 "$work/display") QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY SDL_DISKAUDIODELAY  # the disk driver at a sound card's pace
 export SDL_AUDIODRIVER=disk
+# No session bus: nothing may start a dbus daemon of its own on our display and outlive the test.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
 # Under AddressSanitizer: libxkbcommon-x11 hands strndup a name that is not
 # NUL-terminated at the end of a reply (legal, strndup stops at the count),
 # which strict string checks take for an overflow. Everything else stays on.
@@ -58,7 +60,7 @@ done
 [ -n "$wid" ] || fail "no piko window after 60 s"
 
 # What the stream must hold, converted by the mixer as the program converts it.
-expect() { SDL_DISKAUDIOFILE="$work/helper.raw" "$heard" "$app" "$work/out.raw" 2.wav 4.wav; }
+expect() { env -u DISPLAY SDL_DISKAUDIOFILE="$work/helper.raw" "$heard" "$app" "$work/out.raw" 2.wav 4.wav; }
 
 # No window manager gives the focus (keys go to whatever lies under the
 # pointer): a click in the talk box takes it, checked before typing. Typed
