@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-noto-cjk
-  xvfb xauth desktop-file-utils xdotool
+  xvfb xauth xdotool desktop-file-utils
 )
 if [ "${1:-}" = "--extra" ]; then
   shift

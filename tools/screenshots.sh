@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of a living pet under a virtual X server:
+# Takes the README's pictures (the main window, a living pet, badges, the dead
+# face, the faces) under a virtual X server:
 #   tools/screenshots.sh [build/bin] [docs]
 # Needs xvfb, xdotool and ImageMagick. Runs a copy of the program in a
 # temporary directory, so a pet in build/bin/my.dat is left alone.
@@ -11,11 +12,12 @@ work=$(mktemp -d)
 trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 cp "$bin/piko" "$work/" && cp -r "$bin/cg" "$work/"
 
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp &
+# -displayfd: Xvfb picks a free display and says which once it listens.
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" &
 xvfb=$!
-export DISPLAY=$display QT_QPA_PLATFORM=xcb
-sleep 1
+for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+# Pictures need no sound: the silent driver works on machines without a sound card.
+export DISPLAY=:$(head -n1 "$work/display") QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
 # my.dat: name, age, intellect, morals, vigor, fullness, condition, points, word count, 256 words.
 write_pet() {  # name age int mor vig full cond points words...
@@ -35,6 +37,12 @@ stop() { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; }
 # The window sits at (265, 117) with no window manager to move it.
 shot() { import -window root "$work/root.png"; convert "$work/root.png" -crop 412x262+265+117 +repage "$1"; }
 click() { xdotool mousemove $((265 + $1)) $((117 + $2)) click 1; }
+
+# The main window: a living pet as it starts, its face drawn by the first ticks.
+write_pet "ピコ" 7 9 14 13 10 0 3400 "${WORDS[@]:0:8}"
+run 2.4
+shot "$out/window.png"
+stop
 
 # A living pet that has just been talked to.
 write_pet "ピコ" 7 9 14 13 10 2 3400 "${WORDS[@]:0:8}"

@@ -1,0 +1,86 @@
+// piko_heard: what the program should have played, as the program itself
+// loads it. Run with the program's folder (its SOUNDMIX.INI, or none) and the
+// same SDL driver, it converts the named waves of cg/ to the session's format
+// through the mixer component, exactly as PlaySound does, and looks for them
+// back to back in the stream SDL's disk driver wrote.
+//
+//   piko_heard APP_DIR STREAM WAVE...      exit 0: found in that order, no byte between
+//   piko_heard --dump OUT_DIR APP_DIR WAVE...   writes OUT_DIR/<wave>.u8 (for listening tools)
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "mixer/mixer_internal.h"
+#include "mixer/sound_mix_component.h"
+#include "platform/profile_ini.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes converted(TSoundMix& mix, const std::string& path) {
+    const hMixWave w = mix.OpenWave(path.c_str());
+    const MixWave* mw = LookupMixWave(w);
+    Bytes bytes(mw->header.data, mw->header.data + mw->header.bufferLength);
+    mix.FreeWave(w);
+    return bytes;
+}
+
+long find(const Bytes& hay, const Bytes& needle) {
+    if (needle.empty()) return -1;
+    const auto at = std::search(hay.begin(), hay.end(), needle.begin(), needle.end());
+    return at == hay.end() ? -1 : long(at - hay.begin());
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: piko_heard APP_DIR STREAM WAVE... | piko_heard --dump OUT_DIR APP_DIR WAVE...\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool dump = argc > 1 && std::strcmp(argv[1], "--dump") == 0;
+    if (argc < (dump ? 5 : 4)) return usage();
+    const std::string out = dump ? argv[2] : "";
+    const std::string app = argv[dump ? 3 : 1];
+    const std::string stream = dump ? "" : argv[2];
+    const int first = dump ? 4 : 3;
+    try {
+        SetProfileDirectory(app);
+        TSoundMix mix;
+        const PcmWaveFormat& f = CurrentSession->format;
+        std::printf("session format: %d-bit, %d channel(s), %u Hz\n", int(f.bitsPerSample), int(f.channels),
+                    unsigned(f.samplesPerSec));
+        std::vector<std::pair<std::string, Bytes>> waves;
+        for (int i = first; i < argc; ++i) waves.emplace_back(argv[i], converted(mix, app + "/cg/" + argv[i]));
+        if (dump) {
+            for (const auto& [name, bytes] : waves) {
+                std::ofstream(out + "/" + name + ".u8", std::ios::binary)
+                    .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+                std::printf("%s: %zu bytes\n", name.c_str(), bytes.size());
+            }
+            return 0;
+        }
+        std::ifstream in(stream, std::ios::binary);
+        const Bytes heard{std::istreambuf_iterator<char>(in), {}};
+        Bytes all;
+        for (const auto& [name, bytes] : waves) all.insert(all.end(), bytes.begin(), bytes.end());
+        const long at = find(heard, all);
+        if (at >= 0) {
+            std::printf("found at byte %ld of %zu: %zu bytes back to back\n", at, heard.size(), all.size());
+            return 0;
+        }
+        std::printf("not found in %zu bytes; alone:", heard.size());
+        for (const auto& [name, bytes] : waves) std::printf(" %s (%zu bytes) at %ld", name.c_str(), bytes.size(), find(heard, bytes));
+        std::printf("\n");
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "piko_heard: %s\n", e.what());
+        return 2;
+    }
+}
