@@ -360,7 +360,7 @@ void TForm1::playAll(const std::vector<std::string>& sounds) {
 
 QImage TForm1::loadPicture(const std::string& name) const {
     const std::string path = services_.exeDir + "cg/" + name;
-    QImage picture(QString::fromStdString(path));
+    const QImage picture = loadBitmapFile(path);
     if (picture.isNull()) throw std::runtime_error(cp932("ﾌｧｲﾙ ") + toCp932Lossy(path) + cp932(" は開けません"));
     return picture;
 }
