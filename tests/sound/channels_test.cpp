@@ -138,19 +138,20 @@ TEST_F(Channels, AnyChannelTakesAnIdleOneOrTheLeastRecentlyUsed) {
     const hMixWave w = load(ramp(5000));
     MixPlayParams p = params(7, w, MIX_PLAY_ANY_CHANNEL);
     SoundMixPlay(&p);
-    EXPECT_EQ(p.channel, 0);  // channel 0 open and idle
+    // Copies of the packed field: a reference to it would be misaligned.
+    EXPECT_EQ(int32_t{p.channel}, 0);  // channel 0 open and idle
     p.channel = 7;
     SoundMixPlay(&p);
-    EXPECT_EQ(p.channel, 1);
+    EXPECT_EQ(int32_t{p.channel}, 1);
     SoundMixPlay(&p);
-    EXPECT_EQ(p.channel, 2);
+    EXPECT_EQ(int32_t{p.channel}, 2);
     SoundMixPlay(&p);
-    EXPECT_EQ(p.channel, 3);
+    EXPECT_EQ(int32_t{p.channel}, 3);
     SoundMixPlay(&p);  // all four busy: the smallest stamp
-    EXPECT_EQ(p.channel, 0);
+    EXPECT_EQ(int32_t{p.channel}, 0);
     play(0, w);        // channel 0 used again: now 1 is the oldest
     SoundMixPlay(&p);
-    EXPECT_EQ(p.channel, 1);
+    EXPECT_EQ(int32_t{p.channel}, 1);
 }
 
 TEST_F(Channels, AnyChannelSearchStartsAtTheFirstOpenChannel) {
@@ -158,9 +159,9 @@ TEST_F(Channels, AnyChannelSearchStartsAtTheFirstOpenChannel) {
     const hMixWave w = load(ramp(5000));
     MixPlayParams p = params(0, w, MIX_PLAY_ANY_CHANNEL);
     SoundMixPlay(&p);
-    EXPECT_EQ(p.channel, 1);
+    EXPECT_EQ(int32_t{p.channel}, 1);
     SoundMixPlay(&p);
-    EXPECT_EQ(p.channel, 2);
+    EXPECT_EQ(int32_t{p.channel}, 2);
 }
 
 TEST_F(Channels, PlayChecksInOrder) {
