@@ -242,7 +242,11 @@ TEST_F(BadFiles, EveryPictureBrokenGivesItsOpenErrorAndTheProgramGoesOn) {
             std::vector<std::string> errors;
             for (const auto& s : boxes.shown)
                 if (s.kind == "error") errors.push_back(s.text);
-            ASSERT_FALSE(errors.empty());
+            if (errors.empty()) {
+                ADD_FAILURE() << "no error box: the damaged picture was taken";
+                drop();
+                continue;
+            }
             for (const auto& e : errors) EXPECT_EQ(e, openError(pc.file));
             EXPECT_FALSE(f.closed());
             // No pet lives after a death or kill whose face could not be shown,
