@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-fast test-asan fuzz fuzz-build fuzz-mydat install uninstall clean
+.PHONY: all deps configure build run test test-fast test-asan fuzz fuzz-build fuzz-mydat soak install uninstall clean
 
 all: build
 
@@ -72,6 +72,14 @@ fuzz: fuzz-build
 
 fuzz-mydat:
 	$(MAKE) fuzz FUZZ_TARGETS=mydat
+
+# A long life of the real window: SOAK_STEPS steps of 50 ms (default 2 000 000,
+# about 28 hours of pet time), SOAK_SEED for another life than the fixed one.
+SOAK_STEPS ?= 2000000
+SOAK_SEED ?=
+soak: build
+	$(TEST_ENV) PIKO_SOAK_STEPS=$(SOAK_STEPS) PIKO_SOAK_SEED=$(SOAK_SEED) \
+	  $(BUILD)/tests/soak/test_soak --gtest_filter='Soak.*'
 
 # For this user only, no root: ${XDG_DATA_HOME:-~/.local/share}/piko and a menu entry.
 install: build

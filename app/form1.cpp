@@ -246,11 +246,11 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormDestroy() {
+    // A preload that failed left its handle empty; freeing that would fail
+    // and abandon the frees of the waves that did load.
     try {
-        freeWave(wave_5);
-        freeWave(wave_last);
-        freeWave(wave_6);
-        freeWave(wave_7);
+        for (hMixWave w : {wave_5, wave_last, wave_6, wave_7})
+            if (w) freeWave(w);
     } catch (...) {
     }
     // PlaySound's waves still waiting for their notice (wave_last is gone already).
@@ -360,7 +360,7 @@ void TForm1::playAll(const std::vector<std::string>& sounds) {
 
 QImage TForm1::loadPicture(const std::string& name) const {
     const std::string path = services_.exeDir + "cg/" + name;
-    QImage picture(QString::fromStdString(path));
+    const QImage picture = loadBitmapFile(path);
     if (picture.isNull()) throw std::runtime_error(cp932("ﾌｧｲﾙ ") + toCp932Lossy(path) + cp932(" は開けません"));
     return picture;
 }

@@ -110,7 +110,9 @@ hMixSession SoundMixInit(const MixConfig* config) {
     std::strcpy(s->name, "default");
 
     s->deviceId = profileInt("general", "WaveOutDevice", 0);
-    if (s->deviceId >= deviceCount) s->deviceId = WAVE_MAPPER;
+    // Below -1 no number names a device: opening it could only fail and end
+    // the program over a typing slip in the profile. The default device plays.
+    if (s->deviceId >= deviceCount || s->deviceId < WAVE_MAPPER) s->deviceId = WAVE_MAPPER;
 
     WaveOutCaps caps;
     // A device that cannot describe itself is taken as a plain mono one that plays asynchronously.

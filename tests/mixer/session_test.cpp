@@ -94,10 +94,12 @@ TEST_F(Session, DeviceChoice) {
     EXPECT_STREQ(session(h).name, "Card A");
     SoundMixCloseSession(h);
 
-    writeIni("[general]\nWaveOutDevice=-3\n");  // passes unchanged, and describes nothing
+    writeIni("[general]\nWaveOutDevice=-3\n");  // names no device: the default one, which opens
     h = SoundMixInit(nullptr);
-    EXPECT_EQ(session(h).deviceId, -3);
-    EXPECT_STREQ(session(h).name, "Unknown Device");
+    EXPECT_EQ(session(h).deviceId, WAVE_MAPPER);
+    EXPECT_STREQ(session(h).name, "Card A");
+    SoundMixActivate(h, true);
+    EXPECT_TRUE(wave.isOpen());
     SoundMixCloseSession(h);
 }
 
