@@ -143,7 +143,8 @@ struct Setup {
 
 void expectSession(const IniText& ini, const Setup& setup, VirtualWaveOut& wave, IniFeedResult& result) {
     const int32_t id = GetPrivateProfileInt("general", "WaveOutDevice", 0, "SOUNDMIX.INI");
-    const int32_t expectedId = id >= kDeviceCount ? WAVE_MAPPER : id;
+    // No number below -1 names a device: like one past the last, it means the default device.
+    const int32_t expectedId = (id >= kDeviceCount || id < WAVE_MAPPER) ? WAVE_MAPPER : id;
     const bool known = !setup.capsFail && expectedId >= WAVE_MAPPER && expectedId < kDeviceCount;
     const std::string name = !known ? kUnknown : expectedId == 1 ? kMonoCard : kCard;
     const bool deviceStereo = known && expectedId != 1;
