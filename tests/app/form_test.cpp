@@ -23,10 +23,7 @@ protected:
     Random random{1};
 
     FormServices services() {
-        FormServices s;
-        s.boxes = &boxes;
-        s.random = &random;
-        s.exeDir = dir.path();
+        FormServices s = testServices(boxes, random, dir.path());
         s.clockSeed = [] { return 20260u; };
         return s;
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/form1.h"
 #include "app/message_boxes.h"
 
 class TempDir {
@@ -55,3 +56,13 @@ private:
         }
     }
 };
+
+// What a window under test takes: the test's boxes, the test's generator and
+// the folder that holds my.dat and cg/. Tests add their own hooks to it.
+inline FormServices testServices(MessageBoxes& boxes, Random& random, const std::string& exeDir) {
+    FormServices s;
+    s.boxes = &boxes;
+    s.random = &random;
+    s.exeDir = exeDir;
+    return s;
+}

@@ -20,10 +20,7 @@ protected:
     ScriptedBoxes boxes;
     Random random{1};
     FormServices services() {
-        FormServices s;
-        s.boxes = &boxes;
-        s.random = &random;
-        s.exeDir = dir.path();
+        FormServices s = testServices(boxes, random, dir.path());
         return s;
     }
 

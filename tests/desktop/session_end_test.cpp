@@ -26,10 +26,7 @@ protected:
     int failWith = 0;
 
     FormServices services() {
-        FormServices s;
-        s.boxes = &boxes;
-        s.random = &random;
-        s.exeDir = dir.path();
+        FormServices s = testServices(boxes, random, dir.path());
         s.clockSeed = [] { return 1u; };
         s.saveFault = [this](SaveStep step) {
             if (step == SaveStep::Create) ++creates;

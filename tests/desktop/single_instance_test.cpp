@@ -38,10 +38,7 @@ TEST(SingleInstance, AStartWhileThePetIsOpenLeavesMyDatAlone) {
     dir.write("my.dat", "not a pet, and must stay so");
     ScriptedBoxes boxes;
     Random random(1);
-    FormServices s;
-    s.boxes = &boxes;
-    s.random = &random;
-    s.exeDir = dir.path();
+    FormServices s = testServices(boxes, random, dir.path());
     SingleInstance running(dir.path());
     EXPECT_EQ(runPiko(s), kAlreadyOpenExitCode);
     // The running one was asked for its window: no box needed.
@@ -57,10 +54,7 @@ TEST(SingleInstance, WhenTheHolderCannotBeAskedABoxSaysSo) {
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
     ScriptedBoxes boxes;
     Random random(1);
-    FormServices s;
-    s.boxes = &boxes;
-    s.random = &random;
-    s.exeDir = dir.path();
+    FormServices s = testServices(boxes, random, dir.path());
     EXPECT_EQ(runPiko(s), kAlreadyOpenExitCode);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].kind, "message");

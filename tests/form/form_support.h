@@ -56,10 +56,7 @@ protected:
     }
 
     TForm1& build() {
-        FormServices s;
-        s.boxes = &boxes;
-        s.random = &random;
-        s.exeDir = dir.path();
+        FormServices s = testServices(boxes, random, dir.path());
         s.clockSeed = [] { return 1u; };
         s.soundRequested = [this](const std::string& name) { sounds.push_back(name); };
         s.saveFault = [this](SaveStep step) {

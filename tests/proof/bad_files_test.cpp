@@ -24,10 +24,7 @@ protected:
     Random random{7};
 
     FormServices services() {
-        FormServices s;
-        s.boxes = &boxes;
-        s.random = &random;
-        s.exeDir = dir.path();
+        FormServices s = testServices(boxes, random, dir.path());
         s.clockSeed = [] { return 1u; };
         return s;
     }

@@ -196,10 +196,7 @@ TEST(SaveDurability, FullDiskKeepsTheWindowOpenAndTheOldFile) {
     disk.dir().write("my.dat", a);
     ScriptedBoxes boxes;
     Random random{1};
-    FormServices s;
-    s.boxes = &boxes;
-    s.random = &random;
-    s.exeDir = disk.dir().path();
+    FormServices s = testServices(boxes, random, disk.dir().path());
     TForm1 f(s);
     ASSERT_TRUE(boxes.shown.empty());
     f.pet = bigPet();

@@ -91,10 +91,7 @@ protected:
     }
 
     TForm1& build() {
-        FormServices s;
-        s.boxes = &boxes;
-        s.random = &random;
-        s.exeDir = dir.path();
+        FormServices s = testServices(boxes, random, dir.path());
         s.clockSeed = [] { return 5u; };
         form = std::make_unique<TForm1>(std::move(s));
         for (QTimer* t : form->timers) t->stop();

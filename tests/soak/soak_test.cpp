@@ -115,10 +115,7 @@ public:
     // ---- the program
 
     void build() {
-        FormServices s;
-        s.boxes = &boxes_;
-        s.random = &random;
-        s.exeDir = dir.path();
+        FormServices s = testServices(boxes_, random, dir.path());
         const uint32_t seed = uint32_t(rng_());
         s.clockSeed = [seed] { return seed; };
         s.soundRequested = [this](const std::string&) { ++n.soundsAsked; };

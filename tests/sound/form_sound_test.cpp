@@ -23,10 +23,7 @@ protected:
     }
 
     FormServices services() {
-        FormServices s;
-        s.boxes = &boxes;
-        s.random = &random;
-        s.exeDir = exe.path();
+        FormServices s = testServices(boxes, random, exe.path());
         s.clockSeed = [] { return 1u; };
         return s;
     }

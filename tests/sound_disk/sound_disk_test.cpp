@@ -61,10 +61,7 @@ TEST(SoundDisk, NameAcceptedThenPointsSoundFollowDirectly) {
     roomyBlocks(exe);
     ScriptedBoxes boxes;
     Random random(3);
-    FormServices services;
-    services.boxes = &boxes;
-    services.random = &random;
-    services.exeDir = exe.path();
+    FormServices services = testServices(boxes, random, exe.path());
     std::vector<uint8_t> two, four;
     {
         TForm1 f(services);
@@ -93,10 +90,7 @@ TEST(SoundDisk, ASoundQueuedWhileTheLastBlocksOfAnotherPlayFollowsItDirectly) {
     roomyBlocks(exe);
     ScriptedBoxes boxes;
     Random random(3);
-    FormServices services;
-    services.boxes = &boxes;
-    services.random = &random;
-    services.exeDir = exe.path();
+    FormServices services = testServices(boxes, random, exe.path());
     std::vector<uint8_t> three, one, five;
     {
         TForm1 f(services);
@@ -131,10 +125,7 @@ TEST(SoundDisk, TheEventLoopKeepsTheDeviceFed) {
     roomyBlocks(exe);
     ScriptedBoxes boxes;
     Random random(3);
-    FormServices services;
-    services.boxes = &boxes;
-    services.random = &random;
-    services.exeDir = exe.path();
+    FormServices services = testServices(boxes, random, exe.path());
     std::vector<uint8_t> two, four;
     bool heard = false;
     QTimer::singleShot(0, [&] {
