@@ -1,5 +1,5 @@
-// What a play costs on the UI thread: queued behind a play that ends inside
-// the blocks already mixed (the blocks are mixed again), and on an idle channel.
+// What a play costs on the UI thread: on an idle channel, and queued behind
+// a play that the blocks already mixed hold in full.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -32,7 +32,7 @@ std::vector<uint8_t> waveImage(size_t n) {
     return out;
 }
 
-void play(benchmark::State& state, bool joined) {
+void play(benchmark::State& state, bool queued) {
     VirtualWaveOut wave;
     VirtualWaveOut::Use use(wave);
     wave.keepWritten(false);
@@ -48,7 +48,7 @@ void play(benchmark::State& state, bool joined) {
     for (auto _ : state) {
         MixPlayParams p{24, h, 1, w, 0, 0, 0};
         SoundMixPlay(&p);
-        if (joined) SoundMixPlay(&p);  // 1500 < 6144 mixed: the second one joins
+        if (queued) SoundMixPlay(&p);  // behind the first, which is mixed in full already
         state.PauseTiming();
         while (wave.queued() > 0) {
             wave.complete(1);
@@ -62,9 +62,9 @@ void play(benchmark::State& state, bool joined) {
 }
 
 void BM_PlayOnIdleChannel(benchmark::State& state) { play(state, false); }
-void BM_PlayThenJoinedPlay(benchmark::State& state) { play(state, true); }
+void BM_PlayThenQueuedPlay(benchmark::State& state) { play(state, true); }
 BENCHMARK(BM_PlayOnIdleChannel);
-BENCHMARK(BM_PlayThenJoinedPlay);
+BENCHMARK(BM_PlayThenQueuedPlay);
 
 }  // namespace
 

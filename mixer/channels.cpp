@@ -103,15 +103,12 @@ void remix(MixSession& s, MixPosition p, MixPlayEntry* entry) {
     else RemixImmediate(s, p, entry);
 }
 
-enum class Placed { InTime, Late, Joined };
-
-// Places one accepted play on its channel. Late: blocks already queued should
-// have carried it. Joined: it follows a play the listener has not heard to its
-// end, right on that play's last byte, inside blocks already mixed.
-Placed place(MixSession& s, MixPlayEntry* e, MixPosition now, MixPosition heard) {
+// Places one accepted play on its channel; returns whether it is late: blocks
+// already queued should have carried it.
+bool place(MixSession& s, MixPlayEntry* e, MixPosition now) {
     const int c = e->params.channel;
     const bool playNow = e->params.flags & MIX_PLAY_NOW;
-    bool late = false, joined = false;
+    bool late = false;
     MixPlayEntry*& head = s.channelHeads[c];
     if (e->params.flags & MIX_PLAY_REPLACE) {
         MixDropChannelPlays(s, c);
@@ -123,11 +120,9 @@ Placed place(MixSession& s, MixPlayEntry* e, MixPosition now, MixPosition heard)
             MixPlayEntry* last = head;
             while (last->link) last = last->link;
             last->link = e;
-            // Starting after the mixed blocks would leave a gap of silence
-            // behind a short play; mixing them again lets e follow directly.
-            joined = !playNow && s.remix == MixRemix::Immediate && last->end < s.mixPosition &&
-                     last->end >= heard;
-            e->start = playNow || joined ? last->end : std::max(s.mixPosition, last->end);
+            // Never before what is mixed already: an ordinary play leaves the
+            // blocks the device holds alone.
+            e->start = playNow ? last->end : std::max(s.mixPosition, last->end);
         } else {
             head = e;
             e->start = playNow ? now : s.mixPosition;
@@ -136,26 +131,7 @@ Placed place(MixSession& s, MixPlayEntry* e, MixPosition now, MixPosition heard)
     }
     e->link = nullptr;
     e->end = MixPlayEnd(e->start, e->params.loops, e->length);
-    return joined ? Placed::Joined : late ? Placed::Late : Placed::InTime;
-}
-
-// Writes the queued blocks again from the device's exact position, with the
-// device held still meanwhile so that not a byte is lost or doubled.
-void requeueFromDevicePosition(MixSession& s) {
-    if (!s.device) return;
-    s.device->pause();
-    const MixPosition q = PlayPosition(s, 1);
-    s.device->reset();
-    MixQueueReclaimAll();
-    SyncPosition(s, q);
-    while (MixBlock* b = TakeFreeBlock(s)) {
-        if (!FillBlock(s, b, false)) {
-            b->free = true;
-            break;
-        }
-        MixQueueAppend(b);
-    }
-    MixWriteQueueAndRestart(s);
+    return late;
 }
 
 }  // namespace
@@ -271,28 +247,22 @@ void SoundMixPlay(MixPlayParams* params) {
     ResetIdlePosition(s);
     const MixPosition now = PlayPosition(s, s.devicePositionFlag);
 
-    // What the device has taken so far; a play may join one that ends after it.
-    const MixPosition heard = s.device ? PlayPosition(s, 1) : now;
-    bool late = false, joined = false;
-    MixPlayEntry* last = nullptr;
+    bool late = false;
+    // The remix starts from the last placed play that can start at all: one
+    // queued behind an endless play starts never, and no position may become that.
+    MixPlayEntry* from = nullptr;
     while (MixPlayEntry* p = takeOldestPending(s)) {
         // A deferred play whose channel was closed meanwhile has nowhere to go.
         if (!MixChannelIsOpen(s, p->params.channel)) {
             MixPoolGiveBack(p);
             continue;
         }
-        const Placed placed = place(s, p, now, heard);
-        if (placed == Placed::Late) late = true;
-        if (placed == Placed::Joined) joined = true;
-        last = p;
+        if (place(s, p, now)) late = true;
+        if (p->start != MIX_NEVER) from = p;
     }
 
-    if (joined) {
-        requeueFromDevicePosition(s);
-        return;
-    }
-    if (late && last) {
-        remix(s, last->start, last);
+    if (late && from) {
+        remix(s, from->start, from);
         return;
     }
     MixRefillPaused(s);
@@ -327,9 +297,14 @@ void RemixImmediate(MixSession& s, MixPosition p, MixPlayEntry*) {
 
 void RemixDeferred(MixSession& s, MixPosition, MixPlayEntry* entry) {
     if (entry) {
+        // The end moves with the start; only an endless play keeps "never".
+        // Holding a finite play's end at never would let it run past its samples.
         const MixPosition d = s.mixPosition - entry->start;
         entry->start += d;
-        entry->end = entry->end == MIX_NEVER ? MIX_NEVER : entry->end + d;
+        if (entry->params.loops != MIX_LOOP_FOREVER) {
+            MixPosition end;
+            entry->end = __builtin_add_overflow(entry->end, d, &end) ? (d > 0 ? MIX_NEVER : 0) : end;
+        }
         if (entry->start > entry->end) entry->end = MIX_NEVER;
     }
     SoundMixPump();

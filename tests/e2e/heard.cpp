@@ -2,9 +2,11 @@
 // loads it. Run with the program's folder (its SOUNDMIX.INI, or none) and the
 // same SDL driver, it converts the named waves of cg/ to the session's format
 // through the mixer component, exactly as PlaySound does, and looks for them
-// back to back in the stream SDL's disk driver wrote.
+// one after the other in the stream SDL's disk driver wrote. A sound queued
+// behind one already mixed in full waits for the blocks the device holds, so
+// less than a block of silence may lie between two of them.
 //
-//   piko_heard APP_DIR STREAM WAVE...      exit 0: found in that order, no byte between
+//   piko_heard APP_DIR STREAM WAVE...      exit 0: found in that order, only such silence between
 //   piko_heard --dump OUT_DIR APP_DIR WAVE...   writes OUT_DIR/<wave>.u8 (for listening tools)
 #include <algorithm>
 #include <cstdio>
@@ -34,6 +36,24 @@ long find(const Bytes& hay, const Bytes& needle) {
     if (needle.empty()) return -1;
     const auto at = std::search(hay.begin(), hay.end(), needle.begin(), needle.end());
     return at == hay.end() ? -1 : long(at - hay.begin());
+}
+
+bool startsAt(const Bytes& hay, size_t at, const Bytes& needle) {
+    return hay.size() - at >= needle.size() && std::equal(needle.begin(), needle.end(), hay.begin() + long(at));
+}
+
+// Whether the waves from `index` on follow one another from `at`, each after
+// less than `block` bytes of silence.
+bool followFrom(const Bytes& heard, size_t at, const std::vector<std::pair<std::string, Bytes>>& waves,
+                size_t index, size_t block) {
+    if (index == waves.size()) return true;
+    for (size_t gap = 0; gap < block && at + gap < heard.size(); ++gap) {
+        if (startsAt(heard, at + gap, waves[index].second) &&
+            followFrom(heard, at + gap + waves[index].second.size(), waves, index + 1, block))
+            return true;
+        if (heard[at + gap] != 128) return false;
+    }
+    return false;
 }
 
 int usage() {
@@ -68,12 +88,15 @@ int main(int argc, char** argv) {
         }
         std::ifstream in(stream, std::ios::binary);
         const Bytes heard{std::istreambuf_iterator<char>(in), {}};
-        Bytes all;
-        for (const auto& [name, bytes] : waves) all.insert(all.end(), bytes.begin(), bytes.end());
-        const long at = find(heard, all);
-        if (at >= 0) {
-            std::printf("found at byte %ld of %zu: %zu bytes back to back\n", at, heard.size(), all.size());
-            return 0;
+        const size_t block = size_t(CurrentSession->blockLength);
+        const Bytes& first = waves.front().second;
+        for (auto at = std::search(heard.begin(), heard.end(), first.begin(), first.end()); at != heard.end();
+             at = std::search(at + 1, heard.end(), first.begin(), first.end())) {
+            const size_t from = size_t(at - heard.begin());
+            if (followFrom(heard, from + first.size(), waves, 1, block)) {
+                std::printf("found at byte %zu of %zu, each within a block of the one before\n", from, heard.size());
+                return 0;
+            }
         }
         std::printf("not found in %zu bytes; alone:", heard.size());
         for (const auto& [name, bytes] : waves) std::printf(" %s (%zu bytes) at %ld", name.c_str(), bytes.size(), find(heard, bytes));

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real piko on a virtual X server, heard through SDL's disk driver: a line
-# typed into the talk box and Return sound as 2.wav followed directly by
+# typed into the talk box and Return sound as 2.wav followed (within a block) by
 # 4.wav, and the pet keeps the line in my.dat when a signal ends it.
 set -euo pipefail
 bin=${1:?usage: talk_test.sh BUILD_BIN_DIR PIKO_HEARD}

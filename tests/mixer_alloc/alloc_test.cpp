@@ -167,7 +167,7 @@ TEST(Allocation, NoneForPlaysQueuesRemixesAndNotices) {
     long during = countedDuring([] {
         for (int i = 0; i < 2000; ++i) {
             MixPlayParams p{24, h, 1, i % 3 ? shortWave : longWave, notify, 0, 0};
-            SoundMixPlay(&p);  // short ones join the one before inside mixed blocks
+            SoundMixPlay(&p);  // short ones queue behind the one before
             if (i % 7 == 0) {
                 p.flags = MIX_PLAY_ANY_CHANNEL | MIX_PLAY_NOW;
                 SoundMixPlay(&p);

@@ -7,17 +7,32 @@ using Channels = SoundTest;
 
 TEST_F(Channels, TwoPlaysOnOneChannelFollowEachOtherExactly) {
     start();
-    const auto a = ramp(1300, 3), b = ramp(900, 60);
+    const auto a = ramp(2300, 3), b = ramp(900, 60);
     const hMixWave wa = load(a), wb = load(b);
-    play(1, wa);
-    play(1, wb);  // a ends inside the blocks already mixed: they are mixed again
-    EXPECT_EQ(upTo(hearAll(), 2200), cat({a, b}));
+    play(1, wa);  // three blocks mixed, a goes on past them
+    play(1, wb);
+    EXPECT_EQ(upTo(hearAll(), 3200), cat({a, b}));
     ASSERT_EQ(notices.size(), 2u);
     EXPECT_EQ(notices[0].channel, 1);
     EXPECT_EQ(notices[0].wave, wa);
     EXPECT_EQ(notices[1].wave, wb);
     EXPECT_EQ(MixPoolFreeCount(), 100);
     EXPECT_FALSE(wave.isPaused());
+}
+
+TEST_F(Channels, APlayBehindOneMixedInFullLeavesTheQueuedBlocksAlone) {
+    start();
+    const auto a = ramp(1300, 3), b = ramp(900, 60);
+    const hMixWave wa = load(a), wb = load(b);
+    play(1, wa);  // a ends inside the three blocks already queued
+    wave.clearLog();
+    play(1, wb);
+    // Nothing the device holds is paused, taken back or written again: b waits behind the mixed blocks.
+    EXPECT_TRUE(wave.written().empty());
+    EXPECT_TRUE(wave.calls().empty());
+    EXPECT_EQ(upTo(hearAll(), 1536 + 900), cat({a, silence(1536 - 1300), b}));
+    DispatchPostedMessages();
+    EXPECT_EQ(notices.size(), 2u);
 }
 
 TEST_F(Channels, APlayQueuedBehindOneAlreadyHeardStartsAfterTheMixedBlocks) {
@@ -343,6 +358,66 @@ TEST_F(Channels, ARefusedWriteInARefillLeavesTheDeviceRunning) {
     wave.refuseWrite(-1, 0);
     play(1, load(ramp(100)));  // the failed play stayed queued and is heard now
     EXPECT_EQ(wave.queued(), 3u);
+}
+
+
+// A play queued behind an endless one can never start. Being the last of a
+// late batch must not drag the session's positions to "never", nor turn it
+// into an endless play when the deferred remix moves it.
+bool positionsAreFinite(const MixSession& s) {
+    return s.mixPosition != MIX_NEVER && s.clockAnchor != MIX_NEVER && s.deviceOffset != MIX_NEVER &&
+           s.mixPosition < (MixPosition(1) << 40);
+}
+
+TEST_F(Channels, DeferredRemixNeverMovesAPlayThatCannotStart) {
+    start("Remix=2\n");
+    const auto a = ramp(300, 3), b = ramp(100, 60), c = ramp(64, 90);
+    const hMixWave wa = load(a), wb = load(b), wc = load(c);
+    play(0, wa, 0, MIX_LOOP_FOREVER);
+    play(1, wb, MIX_PLAY_REPLACE | MIX_PLAY_DEFER);
+    play(0, wc);  // behind the endless play: starts never
+    SoundMixFreeWave(h, wa);
+    hear(3);  // the blocks mixed before wb was placed
+    EXPECT_TRUE(positionsAreFinite(*s));
+    // wb follows the queued blocks; wc, stuck behind what was the endless play, stays silent.
+    EXPECT_EQ(hear(2), cat({b, silence(1024 - 100)}));
+    DispatchPostedMessages();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].wave, wb);
+    EXPECT_TRUE(positionsAreFinite(*s));
+}
+
+TEST_F(Channels, ALateBatchWhoseLastPlayCannotStartRemixesFromOneThatCan) {
+    for (const char* position : {"GoodWavePos=0", "GoodWavePos=1"}) {
+        SCOPED_TRACE(position);
+        notices.clear();
+        writeIni(std::string("[default]\nWaveBlockLen=512\nWaveBlocks=3\n") + position + "\n");
+        h = SoundMixInit(nullptr);
+        s = &session(h);
+        SoundMixActivate(h, true);
+        SoundMixOpenChannel(h, 0, MIX_OPEN_ALL);
+        const auto a = ramp(300, 3), b = ramp(700, 60), c = ramp(64, 90);
+        const hMixWave wa = load(a), wb = load(b), wc = load(c);
+        play(0, wa, 0, MIX_LOOP_FOREVER);
+        play(1, wb, MIX_PLAY_REPLACE | MIX_PLAY_DEFER);
+        play(0, wc);
+        EXPECT_TRUE(positionsAreFinite(*s));
+        clockNow += 100;
+        // The endless play sounds on with wb summed in; nothing is retired but wb.
+        const auto heard = hear(4);
+        ASSERT_EQ(heard.size(), 4u * 512);
+        EXPECT_TRUE(positionsAreFinite(*s));
+        DispatchPostedMessages();
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices[0].wave, wb);
+        EXPECT_NE(s->channelHeads[0], nullptr);
+        EXPECT_EQ(s->channelHeads[0]->wave, wa);
+        size_t sounding = 0;
+        for (uint8_t v : std::vector<uint8_t>(heard.end() - 512, heard.end())) sounding += v != 128;
+        EXPECT_GT(sounding, 400u);  // the endless play, alone again
+        SoundMixCloseSession(h);
+        wave.clearLog();
+    }
 }
 
 }  // namespace
