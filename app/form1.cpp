@@ -88,9 +88,6 @@ TForm1::TForm1(FormServices services, QWidget* parent)
     buildLayout();
     createSoundMix();
     guarded([this] { FormCreate(); });
-    // Started only now: no tick may meet a half-built window, nor run behind
-    // FormCreate's error box while the window is not yet set up.
-    for (QTimer* t : timers) t->start();
 }
 
 TForm1::~TForm1() { FormDestroy(); }
@@ -176,6 +173,9 @@ void TForm1::buildLayout() {
         timers[i]->setTimerType(Qt::PreciseTimer);
         timers[i]->setInterval(kIntervals[i]);
         connect(timers[i], &QTimer::timeout, this, handlers[i]);
+        // Running from here on: the pet's life goes on behind FormCreate's
+        // boxes too, as behind any other box.
+        timers[i]->start();
     }
 }
 
