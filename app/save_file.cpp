@@ -134,6 +134,27 @@ int32_t PetState::*const kNumberLines[] = {
 
 int errnoOr(int hooked) { return hooked ? hooked : errno; }
 
+// Truncates and rewrites an existing file, synced; false when it cannot be
+// opened for writing (the caller reports its own error then).
+bool overwriteInPlace(const std::string& path, const std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            throw EInOutError(ioCodeFromErrno(err));
+        }
+        done += size_t(n);
+    }
+    const int err = ::fsync(fd) != 0 ? errno : 0;
+    if (::close(fd) != 0 || err) throw EInOutError(ioCodeFromErrno(err ? err : errno));
+    return true;
+}
+
 // Writes `bytes` to `path` by way of a synced temporary file renamed over it.
 void replaceFile(const std::string& path, const std::string& bytes, const SaveFaultHook& fault) {
     auto hook = [&](SaveStep s) { return fault ? fault(s) : 0; };
@@ -141,7 +162,13 @@ void replaceFile(const std::string& path, const std::string& bytes, const SaveFa
     ::unlink(tmp.c_str());  // a leftover of a crashed save, perhaps read-only
     int injected = hook(SaveStep::Create);
     const int fd = injected ? -1 : ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) throw EInOutError(ioCodeFromErrno(errnoOr(injected)));
+    if (fd < 0) {
+        const int err = errnoOr(injected);
+        // A folder we may not write, holding a my.dat we may: only an overwrite
+        // in place can save there, without the safety of the temporary file.
+        if (!injected && (err == EACCES || err == EPERM) && overwriteInPlace(path, bytes)) return;
+        throw EInOutError(ioCodeFromErrno(err));
+    }
     // The new file takes the old one's permissions, as an overwrite would have kept them.
     struct stat old {};
     if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
@@ -281,11 +308,9 @@ void savePetFile(const std::string& givenPath, const PetState& pet, bool keepBac
         std::string old;
         int err = 0;
         if (const int injected = hook(SaveStep::Backup)) throw EInOutError(ioCodeFromErrno(injected));
-        if (readWholeFile(path, old, err)) {
-            replaceFile(path + ".bak", old, {});
-        } else if (err != ENOENT) {
-            throw EInOutError(ioCodeFromErrno(err));
-        }
+        // A file that cannot be read at all (a write-only my.dat) cannot be
+        // kept either; refusing would only make the pet unsaveable for good.
+        if (readWholeFile(path, old, err)) replaceFile(path + ".bak", old, {});
     }
     replaceFile(path, serializePet(pet), fault);
 }

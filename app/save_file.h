@@ -48,8 +48,10 @@ using SaveFaultHook = std::function<int(SaveStep)>;
 
 // Writes `pet` to `path` without ever leaving a half-written my.dat: the new
 // content goes to path + ".tmp", is synced and then renamed over `path`. A
-// my.dat that is not writable still fails with code 5. With `keepBackup`, an
-// existing file is first copied to path + ".bak". Throws EInOutError; on any
-// failure the old file is whole.
+// my.dat that is not writable still fails with code 5. In a folder that
+// refuses the temporary file, a writable my.dat is rewritten in place. With
+// `keepBackup`, an existing file is first copied to path + ".bak" (one that
+// cannot be read is not copied). Throws EInOutError; on any failure before
+// an in-place rewrite, the old file is whole.
 void savePetFile(const std::string& path, const PetState& pet, bool keepBackup,
                  const SaveFaultHook& fault = {});

@@ -1,8 +1,11 @@
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 
 #include "app/save_file.h"
 #include "platform/cp932.h"
@@ -232,6 +235,87 @@ TEST(SaveFileOnDisk, ReadOnlyFileIsAccessDeniedForAUser) {
         EXPECT_EQ(e.code(), 5);
     }
     EXPECT_EQ(dir.read("my.dat"), "old\r\n");
+}
+
+// File modes mean nothing to root: as root the body runs in a child that has
+// become "nobody" (65534), with `owned` handed to that user first; as a user
+// it runs here. The body returns 0 for success or the number of the step that failed.
+int asAUser(const std::vector<std::string>& owned, const std::function<int()>& body) {
+    if (geteuid() != 0) return body();
+    for (const std::string& p : owned)
+        if (::chown(p.c_str(), 65534, 65534) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(200);
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+}
+
+// A my.dat the program may write but not read: the start could not load it,
+// so there is nothing to keep aside, and the save must still happen.
+TEST(SaveFileOnDisk, AWriteOnlyFileIsSavedWithoutABackup) {
+    TempDir dir;
+    const std::string path = dir.path() + "my.dat";
+    dir.write("my.dat", "old\r\n");
+    ASSERT_EQ(chmod(path.c_str(), 0200), 0);
+    const int failedAt = asAUser({dir.path(), path}, [&] {
+        PetState pet;
+        try {
+            loadPetFile(path, pet);
+            return 1;
+        } catch (const EInOutError& e) {
+            if (e.code() != 5) return 2;
+        }
+        try {
+            savePetFile(path, samplePet(), true);  // as after any load that failed part-way
+        } catch (const EInOutError&) {
+            return 3;
+        }
+        return 0;
+    });
+    EXPECT_EQ(failedAt, 0);
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(dir.read("my.dat"), serializePet(samplePet()));
+    EXPECT_FALSE(dir.exists("my.dat.bak"));
+}
+
+// A writable my.dat in a folder that refuses new files is rewritten in place;
+// a read-only one there is still refused with the access error.
+TEST(SaveFileOnDisk, InAFolderThatRefusesNewFilesMyDatIsRewrittenInPlace) {
+    TempDir dir;
+    const std::string path = dir.path() + "my.dat", locked = dir.path() + "locked/";
+    ASSERT_EQ(mkdir(locked.c_str(), 0755), 0);
+    dir.write("locked/my.dat", "old\r\n");
+    dir.write("locked/ro.dat", "old\r\n");
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod((locked + "ro.dat").c_str(), 0444), 0);
+    // As root the folder is root's and so closed to "nobody"; a user closes it to itself.
+    if (geteuid() != 0) {
+        ASSERT_EQ(chmod(locked.c_str(), 0555), 0);
+    }
+    const int failedAt = asAUser({locked + "my.dat", locked + "ro.dat"}, [&] {
+        try {
+            savePetFile(locked + "my.dat", samplePet(), false);
+        } catch (const EInOutError&) {
+            return 4;
+        }
+        try {
+            savePetFile(locked + "ro.dat", samplePet(), false);
+            return 5;
+        } catch (const EInOutError& e) {
+            if (e.code() != 5) return 6;
+        }
+        PetState back;
+        loadPetFile(locked + "my.dat", back);
+        return back == samplePet() ? 0 : 7;
+    });
+    ASSERT_EQ(chmod(locked.c_str(), 0755), 0);
+    EXPECT_EQ(failedAt, 0);
+    EXPECT_EQ(dir.read("locked/ro.dat"), "old\r\n");
+    EXPECT_FALSE(dir.exists("locked/my.dat.tmp"));
 }
 
 TEST(SaveFileOnDisk, KeepsPermissionsAndSymlinks) {
