@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-fast test-asan fuzz fuzz-build fuzz-mydat soak install uninstall clean
+.PHONY: all deps configure build run test test-fast test-asan fuzz fuzz-build fuzz-mydat soak install uninstall package clean
 
 all: build
 
@@ -88,6 +88,12 @@ install: build
 # Keeps the pet (my.dat) where it is.
 uninstall:
 	@./tools/install.sh uninstall
+
+# The Debian package, for every user of the machine: $(BUILD)/piko_<version>_<arch>.deb
+# (then: sudo apt install ./$(BUILD)/piko_*.deb). Builds only what it holds.
+package: configure
+	cmake --build $(BUILD) -j $(JOBS) --target piko_package_files
+	cd $(BUILD) && umask 022 && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

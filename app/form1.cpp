@@ -224,10 +224,10 @@ void TForm1::reportError(const std::exception& e) {
 
 void TForm1::FormCreate() {
     try {
-        wave_7 = openWave(services_.exeDir + "cg/7.wav");
-        wave_6 = openWave(services_.exeDir + "cg/6.wav");
-        wave_last = openWave(services_.exeDir + "cg/1.wav");
-        wave_5 = openWave(services_.exeDir + "cg/5.wav");
+        wave_7 = openWave(services_.cgDir + "7.wav");
+        wave_6 = openWave(services_.cgDir + "6.wav");
+        wave_last = openWave(services_.cgDir + "1.wav");
+        wave_5 = openWave(services_.cgDir + "5.wav");
     } catch (...) {
     }
     random.seed(services_.clockSeed ? services_.clockSeed() : Random::timeOfDaySeed());
@@ -259,7 +259,7 @@ void TForm1::FormDestroy() {
 
 void TForm1::LoadPet() {
     try {
-        loadPetFile(services_.exeDir + "my.dat", pet);
+        loadPetFile(services_.petDir + "my.dat", pet);
     } catch (const EInOutError& e) {
         // A file we could not read whole still holds the pet: keep it aside before the next save.
         if (e.code() != kIoNotFound) backupPending_ = true;
@@ -268,14 +268,14 @@ void TForm1::LoadPet() {
 }
 
 void TForm1::SavePet() {
-    savePetFile(services_.exeDir + "my.dat", pet, backupPending_, services_.saveFault);
+    savePetFile(services_.petDir + "my.dat", pet, backupPending_, services_.saveFault);
     backupPending_ = false;
 }
 
 void TForm1::PlaySound(const std::string& name) {
     try {
         if (services_.soundRequested) services_.soundRequested(name);
-        const hMixWave wave = openWave(services_.exeDir + "cg/" + name);
+        const hMixWave wave = openWave(services_.cgDir + name);
         const hMixWave previous = wave_last;
         wave_last = wave;
         heardWaves_->loaded(wave);
@@ -359,7 +359,7 @@ void TForm1::playAll(const std::vector<std::string>& sounds) {
 }
 
 QImage TForm1::loadPicture(const std::string& name) const {
-    const std::string path = services_.exeDir + "cg/" + name;
+    const std::string path = services_.cgDir + name;
     const QImage picture = loadBitmapFile(path);
     if (picture.isNull()) throw std::runtime_error(cp932("ﾌｧｲﾙ ") + toCp932Lossy(path) + cp932(" は開けません"));
     return picture;

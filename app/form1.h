@@ -53,7 +53,8 @@ protected:
 struct FormServices {
     MessageBoxes* boxes = nullptr;               // required
     Random* random = nullptr;                    // required
-    std::string exeDir;                          // ends in '/'; holds my.dat and cg/
+    std::string petDir;                          // ends in '/'; holds my.dat and its lock
+    std::string cgDir;                           // ends in '/'; the pictures and sounds
     std::function<uint32_t()> clockSeed;         // empty: time of day in milliseconds
     std::function<void()> soundMixSetUp;         // runs where SoundMix1 is created; may throw
     SaveFaultHook saveFault;                     // tests make save steps fail
@@ -107,7 +108,6 @@ public:
     QPushButton* clear_b2;
     std::array<QTimer*, 7> timers{};  // Timer1 .. Timer7
 
-    const std::string& exeDir() const { return services_.exeDir; }
     bool backupPending() const { return backupPending_; }
     // The close went through: said goodbye and saved.
     bool closed() const { return closed_; }

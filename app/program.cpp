@@ -62,7 +62,7 @@ struct PostedMessagesOnEventLoop {
 int runPiko(FormServices services) {
     MessageBoxes& boxes = *services.boxes;
     // Before my.dat is read: a second start must not even load it.
-    SingleInstance instance(services.exeDir);
+    SingleInstance instance(services.petDir);
     if (instance.state() == SingleInstance::State::Busy) {
         std::fprintf(stderr, "piko: this pet is already open in another piko\n");
         if (!instance.raisedOther()) boxes.message(nullptr, cp932("ピコはもう開いています。"));

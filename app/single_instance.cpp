@@ -24,6 +24,13 @@ socklen_t socketAddress(const std::string& name, sockaddr_un& addr) {
     return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
 }
 
+// The peer of a connected socket runs as our own user.
+bool sameUser(int fd) {
+    ucred cred {};
+    socklen_t len = sizeof cred;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 && cred.uid == ::geteuid();
+}
+
 // 0 when the request was delivered, else the errno of the failure.
 int askToRaise(const std::string& name) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -31,15 +38,17 @@ int askToRaise(const std::string& name) {
     sockaddr_un addr;
     const socklen_t len = socketAddress(name, addr);
     // Connecting is the whole request: the owner may accept and hang up at once.
-    const int err = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0 ? 0 : errno;
+    int err = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0 ? 0 : errno;
+    // Another user squatting on our name is not our pet's window.
+    if (err == 0 && !sameUser(fd)) err = EACCES;
     ::close(fd);
     return err;
 }
 
 }  // namespace
 
-SingleInstance::SingleInstance(const std::string& exeDir, QObject* parent) : QObject(parent) {
-    const std::string path = exeDir + "my.dat.lock";
+SingleInstance::SingleInstance(const std::string& petDir, QObject* parent) : QObject(parent) {
+    const std::string path = petDir + "my.dat.lock";
     lockFd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (lockFd_ < 0) {
         std::fprintf(stderr, "piko: cannot create %s (%s); running without the one-pet lock\n", path.c_str(),
@@ -48,9 +57,10 @@ SingleInstance::SingleInstance(const std::string& exeDir, QObject* parent) : QOb
     }
     struct stat st {};
     ::fstat(lockFd_, &st);
-    const std::string name =
-        "piko-" + std::to_string(static_cast<unsigned long long>(st.st_dev)) + "-" +
-        std::to_string(static_cast<unsigned long long>(st.st_ino));
+    // The same for every process that opens this pet as this user.
+    name_ = "jp.example.piko-" + std::to_string(static_cast<unsigned long long>(::geteuid())) + "-" +
+            std::to_string(static_cast<unsigned long long>(st.st_dev)) + "-" +
+            std::to_string(static_cast<unsigned long long>(st.st_ino));
     int rc;
     do rc = ::flock(lockFd_, LOCK_EX | LOCK_NB);
     while (rc != 0 && errno == EINTR);
@@ -65,14 +75,14 @@ SingleInstance::SingleInstance(const std::string& exeDir, QObject* parent) : QOb
         state_ = State::Busy;
         ::close(lockFd_);
         lockFd_ = -1;
-        const int err = askToRaise(name);
+        const int err = askToRaise(name_);
         raisedOther_ = err == 0;
         if (err)
             std::fprintf(stderr, "piko: cannot ask the running piko for its window (%s)\n", std::strerror(err));
         return;
     }
     state_ = State::Owner;
-    listen(name);
+    listen(name_);
 }
 
 SingleInstance::~SingleInstance() {
@@ -100,7 +110,8 @@ void SingleInstance::acceptRaise() {
     for (;;) {
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) return;
+        const bool ours = sameUser(fd);
         ::close(fd);
-        emit raiseRequested();
+        if (ours) emit raiseRequested();
     }
 }

@@ -46,7 +46,8 @@ struct Room {
         FormServices s;
         s.boxes = &boxes;
         s.random = &random;
-        s.exeDir = dir;
+        s.petDir = dir;
+        s.cgDir = dir + "cg/";
         form = std::make_unique<TForm1>(std::move(s));
         for (QTimer* timer : form->timers) timer->stop();
         form->show();

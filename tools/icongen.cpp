@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
             std::filesystem::path(argv[1]) / (std::to_string(size) + "x" + std::to_string(size)) / "apps";
         std::error_code ec;
         std::filesystem::create_directories(dir, ec);
-        const std::string file = (dir / "piko.png").string();
+        const std::string file = (dir / "jp.example.piko.png").string();
         if (!icon(frame, size).save(QString::fromStdString(file), "PNG")) {
             std::fprintf(stderr, "icongen: cannot write %s\n", file.c_str());
             return 1;

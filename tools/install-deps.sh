@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-noto-cjk
   xvfb xauth xdotool desktop-file-utils
+  dpkg-dev lintian appstream
 )
 if [ "${1:-}" = "--extra" ]; then
   shift

@@ -73,7 +73,8 @@ TEST_F(FormTest, WindowMatchesTheLayout) {
     // A fresh window, before FormCreate changes anything, is what the layout says.
     TempDir bare;
     FormServices s = services();
-    s.exeDir = bare.path();
+    s.petDir = bare.path();
+    s.cgDir = bare.path() + "cg/";
     TForm1 g(s);
     const Expect controls[] = {
         {g.cg, {208, 4, 200, 200}, "", true, false},

@@ -59,10 +59,11 @@ private:
 
 // What a window under test takes: the test's boxes, the test's generator and
 // the folder that holds my.dat and cg/. Tests add their own hooks to it.
-inline FormServices testServices(MessageBoxes& boxes, Random& random, const std::string& exeDir) {
+inline FormServices testServices(MessageBoxes& boxes, Random& random, const std::string& dir) {
     FormServices s;
     s.boxes = &boxes;
     s.random = &random;
-    s.exeDir = exeDir;
+    s.petDir = dir;
+    s.cgDir = dir + "cg/";
     return s;
 }

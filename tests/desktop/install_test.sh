@@ -25,11 +25,11 @@ check_install() {
   for f in "$build/bin/cg"/*; do
     cmp -s "$f" "$prog/cg/$(basename "$f")" || fail "cg/$(basename "$f") not installed"
   done
-  local desktop="$data/applications/piko.desktop"
+  local desktop="$data/applications/jp.example.piko.desktop"
   [ -f "$desktop" ] || fail "no menu entry"
   desktop-file-validate "$desktop" || fail "desktop-file-validate refused $desktop"
   grep -qx 'Name=ピコ日記' "$desktop" || fail "Name"
-  grep -qx 'Icon=piko' "$desktop" || fail "Icon"
+  grep -qx 'Icon=jp.example.piko' "$desktop" || fail "Icon"
   grep -qx 'Categories=Game;Simulation;' "$desktop" || fail "Categories"
   grep -q '^Comment\[ja\]=' "$desktop" && grep -q '^Comment=' "$desktop" || fail "Comments"
   # The Exec line, unquoted as a desktop would, names the installed program.
@@ -40,20 +40,25 @@ check_install() {
   exec=$(printf '%s' "$exec" | sed 's/\\\(["`$\\]\)/\1/g')
   [ "$exec" = "$prog/piko" ] || fail "Exec runs '$exec', not '$prog/piko'"
   for s in 32 48 64 128 256; do
-    local icon="$data/icons/hicolor/${s}x${s}/apps/piko.png"
+    local icon="$data/icons/hicolor/${s}x${s}/apps/jp.example.piko.png"
     [ "$(png_size "$icon")" = "${s}x${s}" ] || fail "icon $icon"
   done
 }
 
-# The default place: ~/.local/share, with XDG_DATA_HOME unset.
+# The default place: ~/.local/share, with XDG_DATA_HOME unset, where an older
+# install left its entry and icon under the old names.
 home="$work/home"
-mkdir -p "$home"
+mkdir -p "$home/.local/share/applications" "$home/.local/share/icons/hicolor/48x48/apps"
+touch "$home/.local/share/applications/piko.desktop" "$home/.local/share/icons/hicolor/48x48/apps/piko.png"
 env -u XDG_DATA_HOME HOME="$home" "$src/tools/install.sh" install "$build" >/dev/null
 data="$home/.local/share"
 check_install "$data"
+[ ! -e "$data/applications/piko.desktop" ] && [ ! -e "$data/icons/hicolor/48x48/apps/piko.png" ] ||
+  fail "the old-named entry or icon is still there: two menu entries"
 prog="$data/piko"
 
-# The installed program writes its pet beside itself.
+# The installed program writes its pet beside itself, and says so.
+[ "$("$prog/piko" --where | head -1)" = "pet: $prog/" ] || fail "--where: $("$prog/piko" --where)"
 "$prog/piko" 2>/dev/null &
 pid=$!
 wait_ready "$prog"
@@ -69,8 +74,8 @@ cmp -s "$prog/my.dat" "$work/pet" || fail "reinstalling touched my.dat"
 
 env -u XDG_DATA_HOME HOME="$home" "$src/tools/install.sh" uninstall >/dev/null
 [ ! -e "$prog/piko" ] && [ ! -e "$prog/cg" ] || fail "uninstall left the program"
-[ ! -e "$data/applications/piko.desktop" ] || fail "uninstall left the menu entry"
-[ -z "$(find "$data/icons" -name piko.png)" ] || fail "uninstall left an icon"
+[ ! -e "$data/applications/jp.example.piko.desktop" ] || fail "uninstall left the menu entry"
+[ -z "$(find "$data/icons" -name '*.png')" ] || fail "uninstall left an icon"
 cmp -s "$prog/my.dat" "$work/pet" || fail "uninstall removed or changed my.dat"
 [ "$(cat "$prog/my.dat.bak")" = old ] || fail "uninstall removed my.dat.bak"
 

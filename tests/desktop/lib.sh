@@ -10,8 +10,8 @@ wait_ready() {
   local dir=$1 id
   for _ in $(seq 1 200); do
     if [ -e "$dir/my.dat.lock" ]; then
-      id=$(stat -c '%d-%i' "$dir/my.dat.lock")
-      if grep -q "@piko-$id\$" /proc/net/unix; then sleep 0.5; return 0; fi
+      id=$(id -u)-$(stat -c '%d-%i' "$dir/my.dat.lock")
+      if grep -q "@jp.example.piko-$id\$" /proc/net/unix; then sleep 0.5; return 0; fi
     fi
     sleep 0.05
   done

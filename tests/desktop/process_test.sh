@@ -12,6 +12,11 @@ mkdir -p "$app"
 cp "$bin/piko" "$app/"
 cp -r "$bin/cg" "$app/cg"
 
+# A build folder keeps everything beside the program, whatever XDG_DATA_HOME says.
+where=$(XDG_DATA_HOME="$work/xdg" "$app/piko" --where)
+[ "$where" = "$(printf 'pet: %s/\npictures and sounds: %s/cg/\nSOUNDMIX.INI: %s/SOUNDMIX.INI' "$app" "$app" "$app")" ] ||
+  fail "--where in a build folder: $where"
+
 # No my.dat: the load error box is open when SIGTERM comes; the pet is saved anyway.
 "$app/piko" 2>"$work/err1" &
 pid=$!

@@ -2,7 +2,12 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -31,6 +36,34 @@ TEST(SingleInstance, TheSecondIsBusyAndRaisesTheFirstUntilTheFirstEnds) {
     EXPECT_EQ(SingleInstance(other.path()).state(), SingleInstance::State::Owner);
     first.reset();
     EXPECT_EQ(SingleInstance(dir.path()).state(), SingleInstance::State::Owner);
+}
+
+// The abstract socket has no file permissions: anyone on the machine can
+// connect. Only our own user may bring the window up.
+TEST(SingleInstance, AnotherUserCannotRaiseTheWindow) {
+    if (::geteuid() != 0) GTEST_SKIP() << "connecting as another user needs root";
+    TempDir dir;
+    SingleInstance owner(dir.path());
+    ASSERT_EQ(owner.state(), SingleInstance::State::Owner);
+    QSignalSpy raised(&owner, &SingleInstance::raiseRequested);
+    sockaddr_un addr {};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path + 1, owner.socketName().data(), owner.socketName().size());
+    const auto len = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + owner.socketName().size());
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // nobody; only async-signal-safe calls after fork.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ::_exit(::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "nobody could not reach the socket";
+    // Our own user's request comes after it in the same queue: exactly one raise.
+    EXPECT_TRUE(SingleInstance(dir.path()).raisedOther());
+    ASSERT_TRUE(raised.wait(5000));
+    EXPECT_EQ(raised.count(), 1);
 }
 
 TEST(SingleInstance, AStartWhileThePetIsOpenLeavesMyDatAlone) {
