@@ -112,7 +112,7 @@ tsan: deps
 # The Google benchmarks (this build's RelWithDebInfo) and the program's own
 # figures from tools/measure.sh, each kept in $(BENCH_RESULTS)/.
 BENCH_RESULTS ?= $(BUILD)/bench-results
-.PHONY: bench
+.PHONY: bench mutants
 bench: build
 	mkdir -p $(BENCH_RESULTS)
 	set -e; for b in $(BUILD)/bench/bench_*; do \
@@ -122,3 +122,8 @@ bench: build
 	  cat $(BENCH_RESULTS)/$$n.txt; \
 	done
 	./tools/measure.sh $(BUILD) $(BENCH_RESULTS)
+
+# Plants each fault of tools/mutants.txt in a scratch copy (build-mutants/)
+# and runs the fast suite on it: caught or missed, one line each.
+mutants: deps
+	./tools/mutants.py --jobs $(JOBS)
