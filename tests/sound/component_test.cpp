@@ -151,4 +151,39 @@ TEST_F(Component, PlaysWhatItLoadedAndFreesIt) {
     expectError([&] { mix.OpenWave(path.c_str()); }, "The waveform device can\xB4t play this format");
 }
 
+TEST_F(Component, PlayOnceFreesTheWaveWhenHeardUnlessItIsHeld) {
+    const std::vector<uint8_t> a = ramp(700, 11);
+    const Bytes image = pcmWave(1, 11025, 8, a);
+    const MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
+    {
+        TSoundMix mix;
+        mix.setActivated(true);
+        mix.setChannels(15);
+        auto load = [&] { return SoundMixOpenWave(mix.session(), &file, 0, MIX_WAVE_MEMORY); };
+        const hMixWave once = load(), held = load(), letGoEarly = load(), kept = load();
+
+        mix.PlayOnce(1, once);
+        mix.Hold(held);
+        mix.PlayOnce(1, held);
+        mix.Hold(letGoEarly);
+        mix.PlayOnce(1, letGoEarly);
+        mix.Release(letGoEarly);  // still to be heard: it stays until then
+        EXPECT_NE(SoundMixWaveInfo(letGoEarly), nullptr);
+        hearAll();
+        DispatchPostedMessages();
+        EXPECT_TRUE(notices.empty());  // the component's own window had them
+        EXPECT_EQ(SoundMixWaveInfo(once), nullptr);
+        EXPECT_EQ(SoundMixWaveInfo(letGoEarly), nullptr);
+        EXPECT_NE(SoundMixWaveInfo(held), nullptr);
+        mix.Release(held);
+        EXPECT_EQ(SoundMixWaveInfo(held), nullptr);
+
+        mix.Hold(kept);
+        mix.PlayOnce(1, kept);  // never heard: goes with the component
+        EXPECT_NE(SoundMixWaveInfo(kept), nullptr);
+    }
+    EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
+    EXPECT_EQ(mixer::inspect::sessionHandle(), 0u);
+}
+
 }  // namespace
