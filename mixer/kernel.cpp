@@ -123,8 +123,6 @@ void mixSamples(uint8_t* dst, const uint8_t* const* sources, int count, uint16_t
     }
 }
 
-bool widestIsWider() { return kHasAvx2; }
-
 void mixSamplesReference(uint8_t* dst, const uint8_t* const* sources, int count, uint16_t length) {
     for (unsigned i = 0; i < length; ++i) {
         int v = 128;

@@ -12,8 +12,6 @@ enum class VectorLoop { Baseline, Widest };
 
 void mixSamples(uint8_t* dst, const uint8_t* const* sources, int count, uint16_t length,
                 VectorLoop loop = VectorLoop::Widest);
-// Whether Widest is wider than Baseline on this processor.
-bool widestIsWider();
 // The same, byte by byte without tricks: what mixSamples must agree with.
 void mixSamplesReference(uint8_t* dst, const uint8_t* const* sources, int count, uint16_t length);
 
