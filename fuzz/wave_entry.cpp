@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "mixer/wave_load.h"
 #include "mixer/inspect.h"
+#include "mixer/wave_load.h"
 
 namespace {
 

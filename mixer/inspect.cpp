@@ -4,6 +4,11 @@
 #include "mixer_internal.h"
 
 namespace mixer::inspect {
+
+// The views repeat the mixer's sizes for their readers; they must not drift.
+static_assert(kNever == mixer::kNever && kChannelCount == mixer::kChannelCount && kPoolSize == mixer::kPoolSize &&
+              kBlockCount == mixer::kBlockCount && kBlockData == mixer::kBlockData);
+
 namespace {
 
 // Not const only because a clock position may move the clock's anchor on,

@@ -18,11 +18,9 @@
 #include "app/save_file.h"
 #include "app/text_box.h"
 #include "mixer/inspect.h"
-#include "mixer/wave_load.h"
 #include "platform/cp932.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
-#include "mixer/inspect.h"
 #include "test_support.h"
 
 namespace {

@@ -23,12 +23,10 @@
 #include "app/save_file.h"
 #include "app/text_box.h"
 #include "mixer/inspect.h"
-#include "mixer/wave_load.h"
 #include "platform/cp932.h"
 #include "platform/milli_clock.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
-#include "mixer/inspect.h"
 #include "test_support.h"
 
 #if defined(__SANITIZE_ADDRESS__)

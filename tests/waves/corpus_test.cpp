@@ -5,8 +5,8 @@
 #include <iterator>
 
 #include "fuzz/wave_entry.h"
-#include "mixer/wave_load.h"
 #include "mixer/inspect.h"
+#include "mixer/wave_load.h"
 
 namespace fs = std::filesystem;
 

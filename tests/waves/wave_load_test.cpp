@@ -7,9 +7,9 @@
 #include <fstream>
 
 #include "mixer/convert.h"
+#include "mixer/inspect.h"
 #include "mixer/wave_load.h"
 #include "platform/wave_resources.h"
-#include "mixer/inspect.h"
 #include "wave_image.h"
 
 namespace fs = std::filesystem;
