@@ -203,11 +203,13 @@ private:
     void remixDeferred(Session& s, PlayEntry* entry);
     void writeQueueAndRestart(Session& s);
 
-    // pump.cpp: the device, its blocks and the two positions
+    // device.cpp
     void openDevice(Session& s);
     void closeDevice(Session& s);
     void forgetDevice(Session& s);
     void unprepareBlocks(Session& s);
+
+    // pump.cpp: the device queue, the blocks and the two positions
     void syncPosition(Session& s, Position p);
     void resetKeepingPosition(Session& s);
     void resetIdlePosition(Session& s);

@@ -1,77 +1,9 @@
-// Taking and giving back the output device, the block ring, the device
-// queue, the two positions and the pump that keeps the ring filled.
-#include <string>
-
+// The pump that keeps the block ring filled: the device queue, the two
+// positions, taking blocks back and retiring the plays heard to their end.
 #include "mixer_internal.h"
 #include "platform/milli_clock.h"
 
 namespace mixer {
-
-// ---- the device
-
-void Mixer::unprepareBlocks(Session& s) {
-    if (!s.device) return;
-    for (Block& b : blocks_) s.device->unprepare(b.header);
-}
-
-// The device is closed first (its thread has stopped when that returns); only
-// then goes the window that its messages name.
-void Mixer::forgetDevice(Session& s) {
-    s.device.reset();
-    DestroyCallbackWindow(s.window);
-    s.window = 0;
-}
-
-void Mixer::openDevice(Session& s) {
-    s.window = CreateCallbackWindow(kClassName);
-    if (!s.window) fail("Failed to create callback window");
-
-    WaveOutFormat format;
-    format.channels = s.format.channels;
-    format.samplesPerSec = s.format.samplesPerSec;
-    format.bitsPerSample = s.format.bitsPerSample;
-    MMRESULT r = CurrentWaveOutDriver().open(s.device, s.deviceId, format, s.window);
-    if (r != MMSYSERR_NOERROR) {
-        forgetDevice(s);
-        fail("Failed to open waveform output device #" + std::to_string(r & 0xFFFF));
-    }
-
-    // The ring starts afresh with every device: the previous one left its headers behind.
-    for (Block& b : blocks_) {
-        b.header.data = b.data;
-        b.header.bufferLength = static_cast<uint32_t>(s.blockLength);
-        b.header.flags.store(0);
-        b.header.user = 0;
-        b.header.next = nullptr;
-        b.header.reserved = nullptr;
-        b.header.reservedLength = 0;
-        b.header.consumed = 0;
-        b.free = true;
-        b.start = 0;
-        b.link = nullptr;
-    }
-    for (Block& b : blocks_) {
-        r = s.device->prepare(b.header);
-        if (r != MMSYSERR_NOERROR) {
-            unprepareBlocks(s);
-            forgetDevice(s);
-            fail("Unable to prepare wave header #" + std::to_string(r));
-        }
-        b.header.flags.fetch_or(WHDR_DONE);
-    }
-}
-
-void Mixer::closeDevice(Session& s) {
-    resetKeepingPosition(s);
-    queue_.reclaimAll();
-    unprepareBlocks(s);
-    forgetDevice(s);
-}
-
-const Block* Mixer::blockAt(int index) const {
-    if (index < 0 || index >= kBlockCount || !deviceSession_ || !deviceSession_->device) return nullptr;
-    return &blocks_[index];
-}
 
 // ---- device queue
 
@@ -229,29 +161,6 @@ intptr_t Mixer::windowProc(hMixWindow window, uint32_t message, uintptr_t wParam
         return 0;
     }
     return DefaultWindowProc(window, message, wParam, lParam);
-}
-
-// ---- activation
-
-void Mixer::activate(hMixSession session, bool activate) {
-    Session& s = useSession(session);
-    if (activate) {
-        if (deviceSession_) {
-            if (deviceSession_ == &s) return;
-            fail("Resource is already allocated to a process");
-        }
-        // Claimed before opening: a failed activation keeps the claim until a deactivation.
-        deviceSession_ = &s;
-        if (!s.device) openDevice(s);
-        s.activated = true;
-        syncPosition(s, s.mixPosition);
-        refill(s);
-    } else {
-        if (s.activated) s.mixPosition = playPosition(s, s.positionFrom());
-        if (s.activated && s.device) closeDevice(s);
-        s.activated = false;
-        if (deviceSession_ == &s) deviceSession_ = nullptr;
-    }
 }
 
 }  // namespace mixer
