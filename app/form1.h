@@ -20,7 +20,6 @@
 #include "mixer/sound_mix_component.h"
 #include "mixer/soundmix.h"
 
-
 class PetLineEdit;
 class QAbstractButton;
 class TForm2;
