@@ -11,7 +11,6 @@
 #include "app/care.h"
 #include "app/face.h"
 #include "app/form2.h"
-#include "app/heard_waves.h"
 #include "app/life_clock.h"
 #include "app/listen.h"
 #include "app/pictures.h"
@@ -185,8 +184,6 @@ void TForm1::createSoundMix() {
     SoundMix1 = std::make_unique<TSoundMix>();
     SoundMix1->setActivated(true);
     SoundMix1->setChannels(15);
-    heardWaves_ = std::make_unique<HeardWaves>([this](hMixWave w) { freeWave(w); },
-                                               [this](hMixWave w) { return w == wave_last; });
 }
 
 hMixWave TForm1::openWave(const std::string& path) {
@@ -199,9 +196,9 @@ void TForm1::freeWave(hMixWave wave) {
     SoundMix1->FreeWave(wave);
 }
 
-void TForm1::playWave(int32_t channel, hMixWave wave, hMixWindow notify) {
+void TForm1::playWave(int32_t channel, hMixWave wave) {
     if (!SoundMix1) throw ESoundMixError("No sound mixer");
-    SoundMix1->Play(channel, wave, notify, 0, 0);
+    SoundMix1->Play(channel, wave, 0, 0, 0);
 }
 
 void TForm1::guarded(const std::function<void()>& body) {
@@ -253,8 +250,7 @@ void TForm1::FormDestroy() {
             if (w) freeWave(w);
     } catch (...) {
     }
-    // PlaySound's waves still waiting for their notice (wave_last is gone already).
-    if (heardWaves_) heardWaves_->freeAll();
+    // PlaySound's waves still to be heard go with SoundMix1.
 }
 
 void TForm1::LoadPet() {
@@ -278,11 +274,14 @@ void TForm1::PlaySound(const std::string& name) {
         const hMixWave wave = openWave(services_.cgDir + name);
         const hMixWave previous = wave_last;
         wave_last = wave;
-        heardWaves_->loaded(wave);
-        heardWaves_->released(previous);
-        playWave(1, wave, heardWaves_->window());
-        heardWaves_->playing(wave);
+        // wave_last stays loaded after it is heard, until the next sound
+        // takes its place; every other is freed once heard.
+        SoundMix1->Hold(wave);
+        SoundMix1->Release(previous);
+        SoundMix1->PlayOnce(1, wave);
     } catch (...) {
+        // Whatever fails (no mixer, a missing or damaged file, a full pool),
+        // the pet only stays silent.
     }
 }
 

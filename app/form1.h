@@ -20,8 +20,6 @@
 #include "mixer/sound_mix_component.h"
 #include "mixer/soundmix.h"
 
-class HeardWaves;
-
 class PetLineEdit;
 class QAbstractButton;
 class TForm2;
@@ -177,11 +175,9 @@ private:
     // mixer without a device, and every caller swallows that.
     hMixWave openWave(const std::string& path);
     void freeWave(hMixWave wave);
-    // notify: the window told when the play has been heard; 0 for none.
-    void playWave(int32_t channel, hMixWave wave, hMixWindow notify = 0);
+    void playWave(int32_t channel, hMixWave wave);
 
     FormServices services_;
-    std::unique_ptr<HeardWaves> heardWaves_;  // PlaySound's waves, freed once heard
     bool backupPending_ = false;  // my.dat failed to load part-way: keep it aside before overwriting
     bool closing_ = false;        // a close is between its farewell box and its save
     bool sessionEnded_ = false;   // saved by endSession: nothing more to say or save

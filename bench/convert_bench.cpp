@@ -19,15 +19,15 @@ std::vector<uint8_t> tenSeconds() {
 
 void BM_Convert(benchmark::State& state) {
     static const std::vector<uint8_t> source = tenSeconds();
-    const MixSampleFormat from{2, 44100, 16};
-    const MixSampleFormat to{uint32_t(state.range(0)), uint32_t(state.range(1)), 8};
+    const mixer::SampleFormat from{2, 44100, 16};
+    const mixer::SampleFormat to{uint32_t(state.range(0)), uint32_t(state.range(1)), 8};
     for (auto _ : state) {
         state.PauseTiming();
         auto* buffer = static_cast<uint8_t*>(std::malloc(source.size()));
         std::memcpy(buffer, source.data(), source.size());
         int32_t length = int32_t(source.size());
         state.ResumeTiming();
-        uint8_t* out = ConvertMixSamples(to, from, buffer, length);
+        uint8_t* out = mixer::convertSamples(to, from, buffer, length);
         benchmark::DoNotOptimize(out);
         std::free(out);
     }

@@ -1,14 +1,17 @@
 // The mixing kernel against memcpy and against clamping after every add;
-// FillBlock with eight plays sounding.
+// one block taken back and mixed again with eight plays sounding.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 #include <random>
 #include <vector>
 
-#include "mixer/mixer_internal.h"
+#include "mixer/kernel.h"
+#include "mixer/soundmix.h"
+#include "platform/callback_window.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
+#include "tests/waves/wave_image.h"
 
 namespace {
 
@@ -37,24 +40,22 @@ void mixClampEachAdd(uint8_t* dst, const uint8_t* const* src, int k, unsigned n)
     }
 }
 
-void BM_MixSamples(benchmark::State& state) {
+void mixSamplesWith(benchmark::State& state, mixer::VectorLoop loop) {
     Sources s;
     int k = int(state.range(0));
     for (auto _ : state) {
-        MixSamples(s.dst.data(), s.ptr, k, kBlock);
+        mixer::mixSamples(s.dst.data(), s.ptr, k, kBlock, loop);
         benchmark::DoNotOptimize(s.dst.data());
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kBlock));
 }
+
+void BM_MixSamples(benchmark::State& state) { mixSamplesWith(state, mixer::VectorLoop::Widest); }
 BENCHMARK(BM_MixSamples)->DenseRange(1, 8);
 
 // The SSE2 loop that processors without AVX2 run.
-void BM_MixSamplesBaseline(benchmark::State& state) {
-    MixSamplesUseWidest(false);
-    BM_MixSamples(state);
-    MixSamplesUseWidest(true);
-}
+void BM_MixSamplesBaseline(benchmark::State& state) { mixSamplesWith(state, mixer::VectorLoop::Baseline); }
 BENCHMARK(BM_MixSamplesBaseline)->Arg(2)->Arg(8);
 
 void BM_ClampAfterEachAdd(benchmark::State& state) {
@@ -79,36 +80,34 @@ void BM_Memcpy(benchmark::State& state) {
 }
 BENCHMARK(BM_Memcpy)->Arg(kBlock)->Arg(8 * kBlock);
 
-void BM_FillBlockEightPlays(benchmark::State& state) {
+// A block comes back from the device and the pump mixes the next one:
+// eight endless plays, 4096-byte blocks.
+void BM_PumpOneBlockEightPlays(benchmark::State& state) {
     VirtualWaveOut wave;
     VirtualWaveOut::Use use(wave);
+    wave.keepWritten(false);
     SetProfileDirectory("/nonexistent");
-    hMixSession h = SoundMixInit(nullptr);
-    MixSession& s = *MixFindSession(h);
-    s.blockLength = kBlock;
-    std::vector<std::vector<uint8_t>> sounds;
-    for (int c = 0; c < 8; ++c) sounds.emplace_back(size_t(3000 + 517 * c), uint8_t(120 + c));
-    for (int c = 0; c < 8; ++c) {
-        s.channelHeads[c] = MixPoolTake();
-        MixPlayEntry* e = s.channelHeads[c];
-        e->params.loops = MIX_LOOP_FOREVER;
-        e->data = sounds[size_t(c)].data();
-        e->length = int32_t(sounds[size_t(c)].size());
-        e->start = 37 * c;
-        e->end = MIX_NEVER;
-    }
-    s.openChannels = 8;
+    MixConfig rate22{sizeof(MixConfig), MIX_CONFIG_RATE, 0, 22};  // 22 kHz: 4096-byte blocks
+    const hMixSession h = SoundMixInit(&rate22);
     SoundMixActivate(h, true);
-    MixBlock* block = MixBlockAt(5);
-    block->free = false;
+    SoundMixOpenChannel(h, 0, MIX_OPEN_ALL);
+    std::vector<hMixWave> waves;
+    for (int c = 0; c < 8; ++c) {
+        const std::vector<uint8_t> image = pcmWave(1, 22050, 8, std::vector<uint8_t>(size_t(3000 + 517 * c), uint8_t(120 + c)));
+        MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
+        waves.push_back(SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY));
+        MixPlayParams p{24, h, c, waves.back(), 0, c < 7 ? MIX_PLAY_DEFER : 0, 0xFFFF};
+        SoundMixPlay(&p);
+    }
     for (auto _ : state) {
-        FillBlock(s, block, false);
-        benchmark::DoNotOptimize(block->data);
+        wave.complete(1);
+        DispatchPostedMessages();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kBlock));
+    for (hMixWave w : waves) SoundMixFreeWave(h, w);
     SoundMixCloseSession(h);
 }
-BENCHMARK(BM_FillBlockEightPlays);
+BENCHMARK(BM_PumpOneBlockEightPlays);
 
 }  // namespace
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "mixer/mixer_internal.h"
+#include "mixer/soundmix.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
 

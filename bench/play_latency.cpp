@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "mixer/mixer_internal.h"
+#include "mixer/inspect.h"
 #include "platform/milli_clock.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
@@ -90,7 +90,7 @@ void latency(benchmark::State& state, uint32_t flags, const std::string& ini) {
     const hMixSession h = SoundMixInit(nullptr);
     SoundMixActivate(h, true);
     SoundMixOpenChannel(h, 0, MIX_OPEN_ALL);
-    const MixSession& s = *MixFindSession(h);
+    const mixer::inspect::Settings s = *mixer::inspect::settings(h);
     gBytesPerSecond = s.format.avgBytesPerSec;
     const int32_t blockLength = s.blockLength;
 
@@ -99,7 +99,7 @@ void latency(benchmark::State& state, uint32_t flags, const std::string& ini) {
     MixMemoryFile soundFile{soundImage.data(), uint32_t(soundImage.size()), 0};
     const hMixWave quiet = SoundMixOpenWave(h, &quietFile, 0, MIX_WAVE_MEMORY);
     const hMixWave sound = SoundMixOpenWave(h, &soundFile, 0, MIX_WAVE_MEMORY);
-    MixPlayParams keepBusy{24, h, 0, quiet, 0, 0, MIX_LOOP_FOREVER};
+    MixPlayParams keepBusy{24, h, 0, quiet, 0, 0, 0xFFFF};
     SoundMixPlay(&keepBusy);
 
     Listener ear{wave};
@@ -129,9 +129,9 @@ void latency(benchmark::State& state, uint32_t flags, const std::string& ini) {
     state.SetLabel(std::to_string(s.blocksInUse) + " x " + std::to_string(blockLength) + " at " +
                    std::to_string(s.format.samplesPerSec) + (s.format.channels == 2 ? " stereo" : " mono"));
 
+    SoundMixFreeWave(h, quiet);
+    SoundMixFreeWave(h, sound);
     SoundMixCloseSession(h);
-    ReleaseMixWave(quiet);
-    ReleaseMixWave(sound);
     SetMilliClockSource(nullptr);
     std::filesystem::remove_all(dir);
 }

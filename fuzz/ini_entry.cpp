@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mixer/mixer_internal.h"
+#include "mixer/inspect.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
 
@@ -157,20 +157,21 @@ void expectSession(const IniText& ini, const Setup& setup, VirtualWaveOut& wave,
     } catch (const ESoundMixError& e) {
         if (!refuse || e.message() != name + " is not compatible with the realtime sound mixer")
             broken("session refused:", e.message());
-        if (MixSessionHandle() != 0 || MixPoolFreeCount() != MIX_POOL_SIZE) broken("a refusal left a session behind");
+        if (mixer::inspect::sessionHandle() != 0 || mixer::inspect::poolFreeCount() != mixer::inspect::kPoolSize)
+            broken("a refusal left a session behind");
         ++result.refusals;
         return;
     }
     if (refuse) broken("a device the file calls not compatible was taken:", name);
     ++result.sessions;
 
-    const MixSession* s = MixFindSession(h);
+    const std::optional<mixer::inspect::Settings> s = mixer::inspect::settings(h);
     if (!s) broken("the new session does not validate");
     const PcmWaveFormat& f = s->format;
     if (s->deviceId != expectedId) broken("device id", std::to_string(s->deviceId));
     if (name != s->name) broken("device section", s->name);
-    if (s->blocksInUse < 2 || s->blocksInUse > MIX_BLOCK_COUNT) broken("blocks", std::to_string(s->blocksInUse));
-    if (s->blockLength < 512 || s->blockLength > MIX_BLOCK_DATA || s->blockLength % 4)
+    if (s->blocksInUse < 2 || s->blocksInUse > mixer::inspect::kBlockCount) broken("blocks", std::to_string(s->blocksInUse));
+    if (s->blockLength < 512 || s->blockLength > mixer::inspect::kBlockData || s->blockLength % 4)
         broken("block length", std::to_string(s->blockLength));
     if (f.samplesPerSec != 11025 && f.samplesPerSec != 22050 && f.samplesPerSec != 44100)
         broken("rate", std::to_string(f.samplesPerSec));
@@ -178,7 +179,6 @@ void expectSession(const IniText& ini, const Setup& setup, VirtualWaveOut& wave,
     if (f.formatTag != 1 || f.bitsPerSample != 8 || f.blockAlign != f.channels ||
         f.avgBytesPerSec != f.channels * f.samplesPerSec)
         broken("an inconsistent output format");
-    if (s->remix != MixRemix::Immediate && s->remix != MixRemix::Deferred) broken("remix routine");
 
     // What only the config record or the device decides.
     const MixConfig* c = setup.config && setup.config->size == sizeof(MixConfig) ? setup.config : nullptr;
@@ -193,8 +193,8 @@ void expectSession(const IniText& ini, const Setup& setup, VirtualWaveOut& wave,
     if (!mentions(ini.all, "SamplesPerSec") && !forcedRate && f.samplesPerSec != 11025) broken("default rate");
     if (!mentions(ini.all, "WaveBlockLen") && s->blockLength != std::min<int>(2048 * int(f.samplesPerSec / 11025), 4096))
         broken("default block length", std::to_string(s->blockLength));
-    if (!mentions(ini.all, "Remix") && s->remix != MixRemix::Immediate) broken("default remix");
-    if (!mentions(ini.all, "GoodWavePos") && s->devicePositionFlag != 0) broken("default position source");
+    if (!mentions(ini.all, "Remix") && s->deferredRemix) broken("default remix");
+    if (!mentions(ini.all, "GoodWavePos") && s->goodWavePos != 0) broken("default position source");
     if (!mentions(ini.all, "WaveOutDevice") && s->deviceId != 0) broken("default device");
 
     // The device opens in the session's format; an id no device has fails cleanly.
@@ -205,15 +205,16 @@ void expectSession(const IniText& ini, const Setup& setup, VirtualWaveOut& wave,
         const WaveOutFormat opened = wave.openedFormat();
         if (!wave.isOpen() || opened.channels != f.channels || opened.samplesPerSec != f.samplesPerSec)
             broken("the device opened in another format");
-        for (int i = 0; i < MIX_BLOCK_COUNT; ++i)
-            if (MixBlock* b = MixBlockAt(i); !b || (!b->free && b->header.bufferLength != uint32_t(s->blockLength)))
+        for (int i = 0; i < mixer::inspect::kBlockCount; ++i)
+            if (const auto b = mixer::inspect::block(i); !b || (!b->free && b->bufferLength != uint32_t(s->blockLength)))
                 broken("a block of another length");
     } catch (const ESoundMixError& e) {
         if (openable) broken("activation failed:", e.message());
     }
     SoundMixCloseSession(h);
     DispatchPostedMessages();
-    if (MixSessionHandle() != 0 || DeviceSession || wave.isOpen() || MixPoolFreeCount() != MIX_POOL_SIZE)
+    if (mixer::inspect::sessionHandle() != 0 || mixer::inspect::deviceClaimed() || wave.isOpen() ||
+        mixer::inspect::poolFreeCount() != mixer::inspect::kPoolSize)
         broken("closing left something behind");
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "mixer/mixer_internal.h"
+#include "mixer/inspect.h"
 #include "platform/callback_window.h"
 #include "platform/milli_clock.h"
 #include "platform/profile_ini.h"
@@ -89,40 +89,33 @@ std::vector<uint8_t> waveImage(Input& in, uint16_t channels, uint32_t rate, uint
     return out;
 }
 
-int pendingCount(const MixSession& s) {
-    if (!s.pendingTail) return 0;
-    int n = 1;
-    for (const MixPlayEntry* e = s.pendingTail->link; e != s.pendingTail; e = e->link) ++n;
-    return n;
-}
+namespace inspect = mixer::inspect;
 
-int queuedCount(const MixSession& s) {
+int queuedCount(hMixSession s) {
     int n = 0;
-    for (int c = 0; c < MIX_CHANNEL_COUNT; ++c)
-        if (MixChannelIsOpen(s, c))
-            for (const MixPlayEntry* e = s.channelHeads[c]; e; e = e->link) ++n;
+    for (int c = 0; c < inspect::kChannelCount; ++c) n += int(inspect::channelPlays(s, c).size());
     return n;
 }
 
-void check(MixSession& s) {
-    constexpr MixPosition kFar = MixPosition(1) << 40;  // years of sound at any rate
-    for (MixPosition p : {s.mixPosition, s.clockAnchor, s.deviceOffset})
-        if (p == MIX_NEVER || p > kFar || p < -kFar) broken("a position ran away", p);
-    if (s.activated && s.device && PlayPosition(s, 1) > s.mixPosition)
-        broken("the device played past what was mixed", PlayPosition(s, 1), s.mixPosition);
-    for (int c = 0; c < MIX_CHANNEL_COUNT; ++c) {
-        if (!MixChannelIsOpen(s, c)) continue;
-        for (const MixPlayEntry* e = s.channelHeads[c]; e; e = e->link) {
-            if (e->end < e->start) broken("a play ends before it starts", e->start, e->end);
-            if (e->params.loops == MIX_LOOP_FOREVER || e->start == MIX_NEVER) continue;
-            const MixPosition most = MixPosition(e->params.loops + 1) * e->length;
-            if (e->end == MIX_NEVER || e->end - e->start > most)
-                broken("a finite play runs past its passes", e->end - e->start, most);
+int pendingCount(hMixSession s) { return int(inspect::pendingPlays(s).size()); }
+
+void check(hMixSession s) {
+    constexpr inspect::Position kFar = inspect::Position(1) << 40;  // years of sound at any rate
+    for (inspect::Position p : {inspect::mixPosition(s), inspect::clockAnchor(s), inspect::deviceOffset(s)})
+        if (p == inspect::kNever || p > kFar || p < -kFar) broken("a position ran away", p);
+    if (inspect::activated(s) && inspect::deviceOpen(s) && inspect::heardPosition(s) > inspect::mixPosition(s))
+        broken("the device played past what was mixed", inspect::heardPosition(s), inspect::mixPosition(s));
+    for (int c = 0; c < inspect::kChannelCount; ++c)
+        for (const inspect::Play& e : inspect::channelPlays(s, c)) {
+            if (e.end < e.start) broken("a play ends before it starts", e.start, e.end);
+            if (e.loops == 0xFFFF || e.start == inspect::kNever) continue;
+            const inspect::Position most = inspect::Position(e.loops + 1) * e.length;
+            if (e.end == inspect::kNever || e.end - e.start > most)
+                broken("a finite play runs past its passes", e.end - e.start, most);
         }
-    }
     // Every entry is free, pending or queued: none is lost on any path.
-    if (MixPoolFreeCount() + pendingCount(s) + queuedCount(s) != MIX_POOL_SIZE)
-        broken("pool entries lost", MixPoolFreeCount(), pendingCount(s) + queuedCount(s));
+    if (inspect::poolFreeCount() + pendingCount(s) + queuedCount(s) != inspect::kPoolSize)
+        broken("pool entries lost", inspect::poolFreeCount(), pendingCount(s) + queuedCount(s));
 }
 
 }  // namespace
@@ -181,7 +174,7 @@ OpsFeedResult FeedMixerOps(const uint8_t* data, size_t size) {
             }
             case 6:
             case 7: {
-                static const uint16_t kLoops[] = {0, 0, 1, 2, MIX_LOOP_FOREVER, 7};
+                static const uint16_t kLoops[] = {0, 0, 1, 2, 0xFFFF, 7};
                 const uint8_t b = in.byte(), l = in.byte();
                 MixPlayParams p{24, h, int32_t(b % 9), waves[a % kWaveSlots], b & 0x80 ? st.notify : 0,
                                 uint32_t(a >> 3 & 0xF), l < 200 ? kLoops[l % 6] : uint16_t(l)};
@@ -197,13 +190,17 @@ OpsFeedResult FeedMixerOps(const uint8_t* data, size_t size) {
                 break;
             }
             case 10: st.wave.refuseWrite(a < 128 ? a % 4 : -1, 11); break;
-            case 11: a & 1 ? SoundMixPump() : void(DispatchPostedMessages()); break;
+            case 11:
+                // A stray block-done message, or the messages due.
+                if (a & 1) PostWindowMessage(st.wave.callbackWindow(), MM_WOM_DONE, 0, 0);
+                DispatchPostedMessages();
+                break;
             case 12: gClock += uint32_t(a) * (a & 0x80 ? 97 : 3); break;
             }
         } catch (const ESoundMixError&) {
             ++r.refusals;
         }
-        check(*MixFindSession(h));
+        check(h);
     }
 
     // Heard out to the end, or as far as endless plays allow.
@@ -214,16 +211,15 @@ OpsFeedResult FeedMixerOps(const uint8_t* data, size_t size) {
         } catch (const ESoundMixError&) {
             ++r.refusals;
         }
-        check(*MixFindSession(h));
+        check(h);
     }
     // Silent and retired: only plays that cannot end (or start) still hold entries.
-    const MixSession& s = *MixFindSession(h);
-    if (queuedCount(s) == 0 && pendingCount(s) == 0 && MixPoolFreeCount() != MIX_POOL_SIZE)
-        broken("pool entries lost once silent", MixPoolFreeCount());
+    if (queuedCount(h) == 0 && pendingCount(h) == 0 && inspect::poolFreeCount() != inspect::kPoolSize)
+        broken("pool entries lost once silent", inspect::poolFreeCount());
+    for (hMixWave w : waves)
+        if (w) SoundMixFreeWave(h, w);
     SoundMixCloseSession(h);
     DispatchPostedMessages();
-    for (hMixWave w : waves)
-        if (w) ReleaseMixWave(w);
-    if (LiveMixWaveCount() != 0) broken("waves left behind", long(LiveMixWaveCount()));
+    if (inspect::liveWaveCount() != 0) broken("waves left behind", long(inspect::liveWaveCount()));
     return r;
 }

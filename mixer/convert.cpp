@@ -1,4 +1,4 @@
-#include "mixer/convert.h"
+#include "convert.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -7,10 +7,12 @@
 #include "mixer/soundmix.h"
 #include "platform/cp932.h"
 
-const char* const kMixOutOfMemory =
+namespace mixer {
+
+const char* const kOutOfMemory =
     "Unable to allocate memory for waveform data.  Try making more memory available by closing other applications.";
 
-std::string MixDivisionByZeroMessage() { return cp932("0 による除算"); }
+std::string divisionByZeroMessage() { return cp932("0 による除算"); }
 
 namespace {
 
@@ -22,15 +24,15 @@ namespace {
 // A result of no bytes counts as a failed allocation, and so does one whose
 // length would not fit the mixer's signed 32-bit counts.
 uint8_t* allocate(uint8_t* old, int64_t length) {
-    if (length <= 0 || length > std::numeric_limits<int32_t>::max()) fail(old, kMixOutOfMemory);
+    if (length <= 0 || length > std::numeric_limits<int32_t>::max()) fail(old, kOutOfMemory);
     auto* p = static_cast<uint8_t*>(std::malloc(size_t(length)));
-    if (!p) fail(old, kMixOutOfMemory);
+    if (!p) fail(old, kOutOfMemory);
     return p;
 }
 
 }  // namespace
 
-uint8_t* ConvertMixWidth(uint32_t targetBits, uint32_t sourceBits, uint8_t* buffer, int32_t& length) {
+uint8_t* convertWidth(uint32_t targetBits, uint32_t sourceBits, uint8_t* buffer, int32_t& length) {
     if (sourceBits == targetBits) return buffer;
     // Only 16 to 8 bits is ever asked for: every session is 8-bit.
     if (sourceBits != 16 || targetBits != 8) fail(buffer, "File format not supported");
@@ -42,9 +44,9 @@ uint8_t* ConvertMixWidth(uint32_t targetBits, uint32_t sourceBits, uint8_t* buff
     return out;
 }
 
-uint8_t* ConvertMixChannels(uint32_t targetChannels, uint32_t sourceChannels, uint8_t* buffer, int32_t& length) {
+uint8_t* convertChannels(uint32_t targetChannels, uint32_t sourceChannels, uint8_t* buffer, int32_t& length) {
     if (sourceChannels == targetChannels) return buffer;
-    if (sourceChannels == 0) fail(buffer, MixDivisionByZeroMessage());
+    if (sourceChannels == 0) fail(buffer, divisionByZeroMessage());
     if (targetChannels != 1 && targetChannels != 2) fail(buffer, "File format not supported");
     const int64_t n = length / int64_t(sourceChannels);
     uint8_t* out = allocate(buffer, n * targetChannels);
@@ -65,9 +67,9 @@ uint8_t* ConvertMixChannels(uint32_t targetChannels, uint32_t sourceChannels, ui
     return out;
 }
 
-uint8_t* ConvertMixRate(uint32_t channels, uint32_t targetRate, uint32_t sourceRate, uint8_t* buffer, int32_t& length) {
+uint8_t* convertRate(uint32_t channels, uint32_t targetRate, uint32_t sourceRate, uint8_t* buffer, int32_t& length) {
     if (sourceRate == targetRate) return buffer;
-    if (sourceRate == 0 || targetRate == 0 || channels == 0) fail(buffer, MixDivisionByZeroMessage());
+    if (sourceRate == 0 || targetRate == 0 || channels == 0) fail(buffer, divisionByZeroMessage());
     const int64_t F = channels;
     const int64_t n = length / F;
     const uint8_t* src = buffer;
@@ -107,9 +109,11 @@ uint8_t* ConvertMixRate(uint32_t channels, uint32_t targetRate, uint32_t sourceR
     return out;
 }
 
-uint8_t* ConvertMixSamples(const MixSampleFormat& target, const MixSampleFormat& source, uint8_t* buffer, int32_t& length) {
+uint8_t* convertSamples(const SampleFormat& target, const SampleFormat& source, uint8_t* buffer, int32_t& length) {
     if (source.channels == target.channels && source.rate == target.rate && source.bits == target.bits) return buffer;
-    buffer = ConvertMixWidth(target.bits, source.bits, buffer, length);
-    buffer = ConvertMixChannels(target.channels, source.channels, buffer, length);
-    return ConvertMixRate(target.channels, target.rate, source.rate, buffer, length);
+    buffer = convertWidth(target.bits, source.bits, buffer, length);
+    buffer = convertChannels(target.channels, source.channels, buffer, length);
+    return convertRate(target.channels, target.rate, source.rate, buffer, length);
 }
+
+}  // namespace mixer

@@ -9,20 +9,24 @@
 #include <cstdint>
 #include <string>
 
-struct MixSampleFormat {
+namespace mixer {
+
+struct SampleFormat {
     uint32_t channels = 1;
     uint32_t rate = 11025;  // samples per second per channel
     uint32_t bits = 8;
 };
 
 // The message of every failed allocation of the loader and the conversion.
-extern const char* const kMixOutOfMemory;
+extern const char* const kOutOfMemory;
 // The division error a source without channels or rate raises (CP932 bytes).
-std::string MixDivisionByZeroMessage();
+std::string divisionByZeroMessage();
 
-uint8_t* ConvertMixSamples(const MixSampleFormat& target, const MixSampleFormat& source, uint8_t* buffer, int32_t& length);
+uint8_t* convertSamples(const SampleFormat& target, const SampleFormat& source, uint8_t* buffer, int32_t& length);
 
 // The three steps, each on the previous one's result.
-uint8_t* ConvertMixWidth(uint32_t targetBits, uint32_t sourceBits, uint8_t* buffer, int32_t& length);
-uint8_t* ConvertMixChannels(uint32_t targetChannels, uint32_t sourceChannels, uint8_t* buffer, int32_t& length);
-uint8_t* ConvertMixRate(uint32_t channels, uint32_t targetRate, uint32_t sourceRate, uint8_t* buffer, int32_t& length);
+uint8_t* convertWidth(uint32_t targetBits, uint32_t sourceBits, uint8_t* buffer, int32_t& length);
+uint8_t* convertChannels(uint32_t targetChannels, uint32_t sourceChannels, uint8_t* buffer, int32_t& length);
+uint8_t* convertRate(uint32_t channels, uint32_t targetRate, uint32_t sourceRate, uint8_t* buffer, int32_t& length);
+
+}  // namespace mixer

@@ -1,49 +1,50 @@
-// FillBlock: one output block from whatever sounds at the mix position.
+// fillBlock: one output block from whatever sounds at the mix position.
 //
 // The block is cut into stretches at every position where a play starts,
 // ends or wraps; inside a stretch the sounding sources stay the same, so all
-// position arithmetic happens once per stretch and MixSamples does the bytes.
+// position arithmetic happens once per stretch and mixSamples does the bytes.
 #include <algorithm>
 #include <cstring>
 
-#include "mixer/mixer_internal.h"
+#include "mixer_internal.h"
 
+namespace mixer {
 namespace {
 
 constexpr uint8_t kSilence = 128;
 
 // A play whose end is at or before pos has been heard; so has an empty one.
-inline bool endedAt(const MixPlayEntry* e, MixPosition pos) { return e->end <= pos || e->length <= 0; }
+inline bool endedAt(const PlayEntry* e, Position pos) { return e->end <= pos || e->length <= 0; }
 
 }  // namespace
 
-bool FillBlock(MixSession& s, MixBlock* block, bool write) {
+bool Mixer::fillBlock(Session& s, Block* block, AfterFill then) {
     if (!block) return false;
 
-    MixPlayEntry* active[MIX_CHANNEL_COUNT];
+    PlayEntry* active[kChannelCount];
     int count = 0;
-    MixPosition nextStart = MIX_NEVER;
-    for (int c = 0; c < MIX_CHANNEL_COUNT; ++c) {
-        if (!MixChannelIsOpen(s, c)) continue;
-        MixPlayEntry* e = s.channelHeads[c];
-        // Ended plays stay queued until RetireFinishedPlays hears them out.
+    Position nextStart = kNever;
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (!channelIsOpen(s, c)) continue;
+        PlayEntry* e = s.channelHeads[c];
+        // Ended plays stay queued until retireFinishedPlays hears them out.
         while (e && endedAt(e, s.mixPosition)) e = e->link;
         if (!e) continue;
         active[count++] = e;
         nextStart = std::min(nextStart, e->start);
     }
     if (count == 0) {
-        if (write) block->free = true;
+        if (then == AfterFill::Write) block->free = true;
         return false;
     }
 
-    const uint8_t* sources[MIX_CHANNEL_COUNT];
+    const uint8_t* sources[kChannelCount];
     uint8_t* dst = block->data;
-    MixPosition remaining = s.blockLength;
-    MixPosition pos = s.mixPosition;
+    Position remaining = s.blockLength;
+    Position pos = s.mixPosition;
     while (remaining > 0) {
         if (pos < nextStart) {
-            MixPosition n = std::min(remaining, nextStart - pos);
+            Position n = std::min(remaining, nextStart - pos);
             std::memset(dst, kSilence, static_cast<size_t>(n));
             dst += n;
             pos += n;
@@ -51,31 +52,31 @@ bool FillBlock(MixSession& s, MixBlock* block, bool write) {
             continue;
         }
 
-        MixPosition limit = pos + remaining;
+        Position limit = pos + remaining;
         int k = 0;
         for (int i = 0; i < count; ++i) {
-            const MixPlayEntry* e = active[i];
+            const PlayEntry* e = active[i];
             if (pos < e->start) {
                 limit = std::min(limit, e->start);
                 continue;
             }
             limit = std::min(limit, e->end);
-            MixPosition offset = pos - e->start;
+            Position offset = pos - e->start;
             if (e->params.loops != 0) {
                 offset %= e->length;
                 limit = std::min(limit, pos + e->length - offset);
             }
             sources[k++] = e->data + offset;
         }
-        MixPosition n = limit - pos;
-        MixSamples(dst, sources, k, static_cast<uint16_t>(n));
+        Position n = limit - pos;
+        mixSamples(dst, sources, k, static_cast<uint16_t>(n));
         dst += n;
         pos += n;
         remaining -= n;
 
-        nextStart = MIX_NEVER;
+        nextStart = kNever;
         for (int i = 0; i < count;) {
-            MixPlayEntry* e = active[i];
+            PlayEntry* e = active[i];
             while (e && endedAt(e, pos)) e = e->link;
             if (!e) {
                 active[i] = active[--count];
@@ -90,9 +91,11 @@ bool FillBlock(MixSession& s, MixBlock* block, bool write) {
     block->start = s.mixPosition;
     s.mixPosition += s.blockLength;
 
-    if (write) {
-        MixQueueAppend(block);
-        MixWriteQueuedBlock(s, block);
+    if (then == AfterFill::Write) {
+        queue_.append(block);
+        writeQueuedBlock(s, block);
     }
     return true;
 }
+
+}  // namespace mixer

@@ -1,4 +1,4 @@
-// MixSamples: the inner loop, run for every output byte.
+// mixSamples: the inner loop, run for every output byte.
 //
 // One pass over the sources with the sum held in 16 bits (8 x 255 fits), one
 // clip at the end. On x86-64 the loop is written with SSE2 (always there) and
@@ -6,16 +6,17 @@
 // saturating pack from 16 to 8 bits, exact for every sum. Elsewhere each
 // source count has its own plain loop with __restrict pointers, which the
 // compiler vectorises (this file is built with vectorisation on, see
-// mixer/CMakeLists.txt). MixSamplesReference is what all of them must equal.
+// mixer/CMakeLists.txt). mixSamplesReference is what all of them must equal.
 #include <cstring>
 
-#include "mixer/mixer_internal.h"
+#include "kernel.h"
 
 #if defined(__x86_64__) && defined(__SSE2__)
 #include <immintrin.h>
 #define PIKO_MIX_X86 1
 #endif
 
+namespace mixer {
 namespace {
 
 inline uint8_t clip(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
@@ -86,22 +87,21 @@ __attribute__((target("avx2"))) void mixAvx2(uint8_t* dst, const uint8_t* const*
     mixPlain<K>(dst, sources, i, n);
 }
 
+// Asked once at start-up: the processor does not change under us.
 const bool kHasAvx2 = __builtin_cpu_supports("avx2");
-bool gUseAvx2 = kHasAvx2;
 
 template <int K>
-void mixK(uint8_t* dst, const uint8_t* const* sources, unsigned n) {
-    if (gUseAvx2) mixAvx2<K>(dst, sources, n);
+void mixK(uint8_t* dst, const uint8_t* const* sources, unsigned n, VectorLoop loop) {
+    if (loop == VectorLoop::Widest && kHasAvx2) mixAvx2<K>(dst, sources, n);
     else mixSse2<K>(dst, sources, 0, n);
 }
 
 #else
 
 const bool kHasAvx2 = false;
-bool gUseAvx2 = false;
 
 template <int K>
-void mixK(uint8_t* dst, const uint8_t* const* sources, unsigned n) {
+void mixK(uint8_t* dst, const uint8_t* const* sources, unsigned n, VectorLoop) {
     mixPlain<K>(dst, sources, 0, n);
 }
 
@@ -109,29 +109,26 @@ void mixK(uint8_t* dst, const uint8_t* const* sources, unsigned n) {
 
 }  // namespace
 
-void MixSamples(uint8_t* dst, const uint8_t* const* sources, int count, uint16_t length) {
+void mixSamples(uint8_t* dst, const uint8_t* const* sources, int count, uint16_t length, VectorLoop loop) {
     switch (count) {
     case 1: std::memcpy(dst, sources[0], length); break;
-    case 2: mixK<2>(dst, sources, length); break;
-    case 3: mixK<3>(dst, sources, length); break;
-    case 4: mixK<4>(dst, sources, length); break;
-    case 5: mixK<5>(dst, sources, length); break;
-    case 6: mixK<6>(dst, sources, length); break;
-    case 7: mixK<7>(dst, sources, length); break;
-    case 8: mixK<8>(dst, sources, length); break;
+    case 2: mixK<2>(dst, sources, length, loop); break;
+    case 3: mixK<3>(dst, sources, length, loop); break;
+    case 4: mixK<4>(dst, sources, length, loop); break;
+    case 5: mixK<5>(dst, sources, length, loop); break;
+    case 6: mixK<6>(dst, sources, length, loop); break;
+    case 7: mixK<7>(dst, sources, length, loop); break;
+    case 8: mixK<8>(dst, sources, length, loop); break;
     default: break;
     }
 }
 
-bool MixSamplesUseWidest(bool widest) {
-    gUseAvx2 = widest && kHasAvx2;
-    return gUseAvx2;
-}
-
-void MixSamplesReference(uint8_t* dst, const uint8_t* const* sources, int count, uint16_t length) {
+void mixSamplesReference(uint8_t* dst, const uint8_t* const* sources, int count, uint16_t length) {
     for (unsigned i = 0; i < length; ++i) {
         int v = 128;
         for (int j = 0; j < count; ++j) v += sources[j][i] - 128;
         dst[i] = clip(v);
     }
 }
+
+}  // namespace mixer

@@ -1,66 +1,61 @@
 // The fixed pool of play entries and the channel queues built from them.
-#include "mixer/mixer_internal.h"
+#include "mixer_internal.h"
 
-namespace {
-MixPlayEntry gEntries[MIX_POOL_SIZE];
-MixPlayEntry* gFree = nullptr;
-// Only its address matters: the head of a closed channel.
-MixPlayEntry gClosedMarker;
-}  // namespace
+namespace mixer {
 
-MixPlayEntry* MixClosedChannel() { return &gClosedMarker; }
-
-void MixPoolReset() {
-    for (int i = 0; i < MIX_POOL_SIZE; ++i) gEntries[i].link = i + 1 < MIX_POOL_SIZE ? &gEntries[i + 1] : nullptr;
-    gFree = &gEntries[0];
+void Pool::reset() {
+    for (int i = 0; i < kPoolSize; ++i) entries_[i].link = i + 1 < kPoolSize ? &entries_[i + 1] : nullptr;
+    free_ = &entries_[0];
 }
 
-MixPlayEntry* MixPoolTake() {
-    MixPlayEntry* e = gFree;
+PlayEntry* Pool::take() {
+    PlayEntry* e = free_;
     if (!e) return nullptr;
-    gFree = e->link;
+    free_ = e->link;
     e->link = nullptr;
     return e;
 }
 
-void MixPoolGiveBack(MixPlayEntry* entry) {
+void Pool::giveBack(PlayEntry* entry) {
     if (!entry) return;
-    entry->link = gFree;
-    gFree = entry;
+    entry->link = free_;
+    free_ = entry;
 }
 
-int MixPoolFreeCount() {
+int Pool::freeCount() const {
     int n = 0;
-    for (MixPlayEntry* e = gFree; e; e = e->link) ++n;
+    for (const PlayEntry* e = free_; e; e = e->link) ++n;
     return n;
 }
 
-int MixDropChannelPlays(MixSession& s, int channel) {
-    if (channel < 0 || channel >= MIX_CHANNEL_COUNT || !MixChannelIsOpen(s, channel)) return 0;
+int Mixer::dropChannelPlays(Session& s, int channel) {
+    if (channel < 0 || channel >= kChannelCount || !channelIsOpen(s, channel)) return 0;
     int dropped = 0;
-    MixPlayEntry* e = s.channelHeads[channel];
+    PlayEntry* e = s.channelHeads[channel];
     s.channelHeads[channel] = nullptr;
     while (e) {
-        MixPlayEntry* next = e->link;
-        MixPoolGiveBack(e);
+        PlayEntry* next = e->link;
+        pool_.giveBack(e);
         e = next;
         ++dropped;
     }
     return dropped;
 }
 
-void MixCloseAllChannels(MixSession& s) {
-    for (int c = 0; c < MIX_CHANNEL_COUNT; ++c)
-        if (MixChannelIsOpen(s, c)) {
-            MixDropChannelPlays(s, c);
-            s.channelHeads[c] = MixClosedChannel();
+void Mixer::closeAllChannels(Session& s) {
+    for (int c = 0; c < kChannelCount; ++c)
+        if (channelIsOpen(s, c)) {
+            dropChannelPlays(s, c);
+            s.channelHeads[c] = pool_.closedChannel();
             --s.openChannels;
         }
 }
 
-MixPosition MixPlayEnd(MixPosition start, uint16_t loops, int32_t length) {
+Position playEnd(Position start, uint16_t loops, int32_t length) {
     if (length <= 0) return start;  // nothing to hear: ended as soon as it starts
-    if (loops == MIX_LOOP_FOREVER || start == MIX_NEVER) return MIX_NEVER;
-    MixPosition span = static_cast<MixPosition>(loops + 1) * length;  // at most 2^16 * 2^31
-    return start > MIX_NEVER - span ? MIX_NEVER : start + span;
+    if (loops == kLoopForever || start == kNever) return kNever;
+    Position span = static_cast<Position>(loops + 1) * length;  // at most 2^16 * 2^31
+    return start > kNever - span ? kNever : start + span;
 }
+
+}  // namespace mixer

@@ -1,259 +1,166 @@
-// Taking and giving back the output device, the block ring, the device
-// queue, the two positions and the pump that keeps the ring filled.
-#include <string>
-
-#include "mixer/mixer_internal.h"
+// The pump that keeps the block ring filled: the device queue, the two
+// positions, taking blocks back and retiring the plays heard to their end.
+#include "mixer_internal.h"
 #include "platform/milli_clock.h"
 
-namespace {
-
-MixBlock* gBlocks[MIX_BLOCK_COUNT] = {};
-MixBlock* gQueueHead = nullptr;
-MixBlock* gQueueTail = nullptr;
-
-void freeBlocks() {
-    for (auto& b : gBlocks) {
-        delete b;
-        b = nullptr;
-    }
-}
-
-void unprepareBlocks(MixSession& s) {
-    for (auto* b : gBlocks)
-        if (b && s.device) s.device->unprepare(b->header);
-}
-
-// The device is closed first (its thread has stopped when that returns); only
-// then go the blocks and the window that its messages name.
-void forgetDevice(MixSession& s) {
-    s.device.reset();
-    freeBlocks();
-    DestroyCallbackWindow(s.window);
-    s.window = 0;
-}
-
-void openDevice(MixSession& s) {
-    s.window = CreateCallbackWindow(MIX_CLASS_NAME);
-    if (!s.window) MixFail("Failed to create callback window");
-
-    WaveOutFormat format;
-    format.channels = s.format.channels;
-    format.samplesPerSec = s.format.samplesPerSec;
-    format.bitsPerSample = s.format.bitsPerSample;
-    MMRESULT r = CurrentWaveOutDriver().open(s.device, s.deviceId, format, s.window);
-    if (r != MMSYSERR_NOERROR) {
-        s.device.reset();
-        DestroyCallbackWindow(s.window);
-        s.window = 0;
-        throw ESoundMixError("Failed to open waveform output device #" + std::to_string(r & 0xFFFF));
-    }
-
-    for (auto& b : gBlocks) {
-        b = new (std::nothrow) MixBlock;
-        if (!b) {
-            forgetDevice(s);
-            MixFail(MIX_MSG_OUT_OF_MEMORY);
-        }
-        b->header.data = b->data;
-        b->header.bufferLength = static_cast<uint32_t>(s.blockLength);
-    }
-    for (auto* b : gBlocks) {
-        r = s.device->prepare(b->header);
-        if (r != MMSYSERR_NOERROR) {
-            unprepareBlocks(s);
-            forgetDevice(s);
-            throw ESoundMixError("Unable to prepare wave header #" + std::to_string(r));
-        }
-        b->header.flags.fetch_or(WHDR_DONE);
-    }
-}
-
-void closeDevice(MixSession& s) {
-    ResetKeepingPosition(s);
-    MixQueueReclaimAll();
-    unprepareBlocks(s);
-    forgetDevice(s);
-}
-
-MixPosition deviceBytes(MixSession& s) {
-    return s.device ? static_cast<MixPosition>(s.device->positionBytes()) : 0;
-}
-
-}  // namespace
-
-MixBlock* MixBlockAt(int index) { return index >= 0 && index < MIX_BLOCK_COUNT ? gBlocks[index] : nullptr; }
+namespace mixer {
 
 // ---- device queue
 
-MixBlock* MixQueueHead() { return gQueueHead; }
-bool MixQueueEmpty() { return gQueueHead == nullptr; }
-
-void MixQueueAppend(MixBlock* block) {
-    block->link = nullptr;
-    if (gQueueTail) gQueueTail->link = block;
-    else gQueueHead = block;
-    gQueueTail = block;
+int DeviceQueue::length() const {
+    int n = 0;
+    for (const Block* b = head_; b; b = b->link) ++n;
+    return n;
 }
 
-void MixQueueUnlink(MixBlock* block) {
-    MixBlock* prev = nullptr;
-    for (MixBlock* b = gQueueHead; b; prev = b, b = b->link) {
+void DeviceQueue::append(Block* block) {
+    block->link = nullptr;
+    if (tail_) tail_->link = block;
+    else head_ = block;
+    tail_ = block;
+}
+
+void DeviceQueue::unlink(Block* block) {
+    Block* prev = nullptr;
+    for (Block* b = head_; b; prev = b, b = b->link) {
         if (b != block) continue;
         if (prev) prev->link = b->link;
-        else gQueueHead = b->link;
-        if (gQueueTail == b) gQueueTail = prev;
+        else head_ = b->link;
+        if (tail_ == b) tail_ = prev;
         b->link = nullptr;
         return;
     }
 }
 
-void MixQueueReclaimAll() {
-    while (MixBlock* b = gQueueHead) {
+void DeviceQueue::reclaimAll() {
+    while (Block* b = head_) {
         b->free = true;
-        MixQueueUnlink(b);
+        unlink(b);
     }
 }
 
-void MixWriteQueuedBlock(MixSession& s, MixBlock* block) {
+void Mixer::writeQueuedBlock(Session& s, Block* block) {
     if (!s.device || s.device->write(block->header) != MMSYSERR_NOERROR) {
         block->free = true;
-        MixQueueUnlink(block);
-        MixFail(MIX_MSG_WRITE_FAILED);
+        queue_.unlink(block);
+        fail(kMsgWriteFailed);
     }
 }
 
 // ---- positions
 
-MixPosition PlayPosition(MixSession& s, uint8_t useDeviceCounter) {
-    if (useDeviceCounter == 1) return deviceBytes(s) + s.deviceOffset;
+Position Mixer::playPosition(Session& s, PositionFrom from) {
+    if (from == PositionFrom::DeviceCounter)
+        return (s.device ? static_cast<Position>(s.device->positionBytes()) : 0) + s.deviceOffset;
 
     uint32_t elapsed = MilliClockNow() - s.clockBase;
     // Move the anchor on by whole seconds long before the 32-bit clock could
     // wrap past it; whole seconds are whole bytes, so nothing is lost.
     if (elapsed >= (1u << 30)) {
         uint32_t seconds = elapsed / 1000;
-        s.clockAnchor += static_cast<MixPosition>(seconds) * s.format.avgBytesPerSec;
+        s.clockAnchor += static_cast<Position>(seconds) * s.format.avgBytesPerSec;
         s.clockBase += seconds * 1000;
         elapsed -= seconds * 1000;
     }
-    MixPosition p = s.clockAnchor + static_cast<MixPosition>(elapsed) * s.format.avgBytesPerSec / 1000;
+    Position p = s.clockAnchor + static_cast<Position>(elapsed) * s.format.avgBytesPerSec / 1000;
     if (s.format.blockAlign > 1 && (p & 1)) --p;
     return p;
 }
 
-void SyncPosition(MixSession& s, MixPosition p) {
-    s.deviceOffset = p - deviceBytes(s);
+void Mixer::syncPosition(Session& s, Position p) {
+    s.deviceOffset = p - (s.device ? static_cast<Position>(s.device->positionBytes()) : 0);
     s.clockBase = MilliClockNow();
     s.clockAnchor = p;
     s.mixPosition = p;
 }
 
-void ResetKeepingPosition(MixSession& s) {
-    MixPosition p = PlayPosition(s, s.devicePositionFlag);
+void Mixer::resetKeepingPosition(Session& s) {
+    Position p = playPosition(s, s.positionFrom());
     if (s.device) s.device->reset();
-    SyncPosition(s, p);
+    syncPosition(s, p);
 }
 
-void ResetIdlePosition(MixSession& s) {
-    if (!MixQueueEmpty()) return;
-    for (MixPlayEntry* head : s.channelHeads)
-        if (head && head != MixClosedChannel()) return;
-    SyncPosition(s, 0);
+void Mixer::resetIdlePosition(Session& s) {
+    if (!queue_.empty()) return;
+    for (int c = 0; c < kChannelCount; ++c)
+        if (channelIsOpen(s, c) && s.channelHeads[c]) return;
+    syncPosition(s, 0);
 }
 
 // ---- blocks
 
-MixBlock* TakeFreeBlock(MixSession& s) {
-    for (int i = 0; i < s.blocksInUse && i < MIX_BLOCK_COUNT; ++i) {
-        MixBlock* b = gBlocks[i];
-        if (!b || !b->free) continue;
-        b->free = false;
-        b->header.bufferLength = static_cast<uint32_t>(s.blockLength);
-        b->header.data = b->data;
-        b->session = DeviceSession;
-        return b;
+Block* Mixer::takeFreeBlock(Session& s) {
+    if (!s.device) return nullptr;
+    for (int i = 0; i < s.blocksInUse && i < kBlockCount; ++i) {
+        Block& b = blocks_[i];
+        if (!b.free) continue;
+        b.free = false;
+        b.header.bufferLength = static_cast<uint32_t>(s.blockLength);
+        b.header.data = b.data;
+        return &b;
     }
     return nullptr;
 }
 
-void MixRefill(MixSession& s) {
-    while (FillBlock(s, TakeFreeBlock(s), true)) {
+void Mixer::refill(Session& s) {
+    while (fillBlock(s, takeFreeBlock(s), AfterFill::Write)) {
     }
 }
 
-void MixRefillPaused(MixSession& s) {
-    bool pause = MixQueueEmpty() && s.device;
-    if (pause) s.device->pause();
-    try {
-        MixRefill(s);
-    } catch (...) {
-        if (pause) s.device->restart();
-        throw;
-    }
-    if (pause) s.device->restart();
+void Mixer::refillPaused(Session& s) {
+    // Paused when nothing was queued, so the device starts with every initial
+    // block in place; it runs again however the refill ends.
+    struct Restart {
+        WaveOutDevice* device;
+        ~Restart() {
+            if (device) device->restart();
+        }
+    } restart{queue_.empty() && s.device ? s.device.get() : nullptr};
+    if (restart.device) restart.device->pause();
+    refill(s);
 }
 
-void RetireFinishedPlays(MixSession& s) {
-    MixPosition pos = PlayPosition(s, 1);
-    for (int c = 0; c < MIX_CHANNEL_COUNT; ++c) {
-        if (!MixChannelIsOpen(s, c)) continue;
-        while (MixPlayEntry* e = s.channelHeads[c]) {
+void Mixer::retireFinishedPlays(Session& s) {
+    const Position pos = playPosition(s, PositionFrom::DeviceCounter);
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (!channelIsOpen(s, c)) continue;
+        while (PlayEntry* e = s.channelHeads[c]) {
             if (pos < e->end) break;
             s.channelHeads[c] = e->link;
             if (e->params.notify)
                 PostWindowMessage(e->params.notify, MIX_END_NOTICE, static_cast<uintptr_t>(c),
                                   static_cast<intptr_t>(e->params.wave));
-            MixPoolGiveBack(e);
+            pool_.giveBack(e);
         }
     }
 }
 
-void SoundMixPump() {
-    if (!DeviceSession) return;
-    CurrentSession = DeviceSession;
-    MixSession& s = *DeviceSession;
+void Mixer::pump() {
+    if (!deviceSession_) return;
+    current_ = deviceSession_;
+    Session& s = *deviceSession_;
     // By the done flag, not by the block a message names: one message may
     // bring back several blocks, and those after a reset bring back none.
-    for (MixBlock* b = gQueueHead; b;) {
+    for (Block* b = queue_.head(); b;) {
         if (b->header.done()) {
-            MixQueueUnlink(b);
+            queue_.unlink(b);
             b->free = true;
-            b = gQueueHead;
+            b = queue_.head();
         } else {
             b = b->link;
         }
     }
-    RetireFinishedPlays(s);
-    MixRefill(s);
+    retireFinishedPlays(s);
+    refill(s);
 }
 
-intptr_t MixWindowProc(hMixWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+intptr_t Mixer::windowProc(hMixWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    // The class's windows all belong to the one mixer.
     if (message == MM_WOM_DONE) {
-        SoundMixPump();
+        theMixer().pump();
         return 0;
     }
     return DefaultWindowProc(window, message, wParam, lParam);
 }
 
-// ---- activation
-
-void SoundMixActivate(hMixSession session, bool activate) {
-    MixSession& s = MixUseSession(session);
-    if (activate) {
-        if (DeviceSession) {
-            if (DeviceSession == &s) return;
-            MixFail("Resource is already allocated to a process");
-        }
-        // Claimed before opening: a failed activation keeps the claim until a deactivation.
-        DeviceSession = &s;
-        if (!s.device) openDevice(s);
-        s.activated = true;
-        SyncPosition(s, s.mixPosition);
-        MixRefill(s);
-    } else {
-        if (s.activated) s.mixPosition = PlayPosition(s, s.devicePositionFlag);
-        if (s.activated && s.device) closeDevice(s);
-        s.activated = false;
-        if (DeviceSession == &s) DeviceSession = nullptr;
-    }
-}
+}  // namespace mixer

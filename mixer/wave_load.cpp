@@ -1,4 +1,4 @@
-#include "mixer/wave_load.h"
+#include "wave_load.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -7,10 +7,12 @@
 #include <new>
 #include <unordered_map>
 
-#include "mixer/convert.h"
+#include "convert.h"
+#include "mixer_internal.h"
 #include "platform/riff_reader.h"
 #include "platform/wave_resources.h"
 
+namespace mixer {
 namespace {
 
 // The code a memory open reports when the image has no buffer at all
@@ -22,16 +24,6 @@ struct FreeDeleter {
 };
 using SampleBuffer = std::unique_ptr<uint8_t, FreeDeleter>;
 
-struct WaveTable {
-    std::unordered_map<hMixWave, std::unique_ptr<MixWave>> waves;
-    hMixWave next = 1;
-};
-
-WaveTable& table() {
-    static WaveTable t;
-    return t;
-}
-
 // A loaded "WAVE" resource, given back however the load ends.
 struct LoadedResource {
     WaveResourceData data = 0;
@@ -39,8 +31,6 @@ struct LoadedResource {
         if (data) FreeWaveResource(data);
     }
 };
-
-[[noreturn]] void fail(const std::string& message) { throw ESoundMixError(message); }
 
 bool isResourceNumber(const void* source) { return (uintptr_t(source) >> 16) == 0; }
 
@@ -84,25 +74,11 @@ std::unique_ptr<RiffReader> openMemory(const void* source) {
     return RiffReader::openMemory(image.buffer, image.size);
 }
 
-hMixWave registerWave(std::unique_ptr<MixWave> wave) {
-    WaveTable& t = table();
-    try {
-        // Handles are not reused while the counter lasts, so a freed handle stays stale.
-        while (t.next == 0 || t.waves.count(t.next)) ++t.next;
-        const hMixWave h = t.next++;
-        t.waves.emplace(h, std::move(wave));
-        return h;
-    } catch (const std::bad_alloc&) {
-        std::free(wave->header.data);
-        fail(kMixOutOfMemory);
-    }
-}
-
 }  // namespace
 
-hMixWave LoadMixWave(const MixWaveTarget& target, const void* source, hMixModule instance, uint32_t flags) {
+hMixWave loadWave(const WaveTarget& target, const void* source, hMixModule instance, uint32_t flags) {
     std::unique_ptr<MixWave> wave(new (std::nothrow) MixWave());
-    if (!wave) fail(kMixOutOfMemory);
+    if (!wave) fail(kOutOfMemory);
 
     LoadedResource resource;
     std::unique_ptr<RiffReader> reader;
@@ -128,39 +104,53 @@ hMixWave LoadMixWave(const MixWaveTarget& target, const void* source, hMixModule
     if (data.size == 0) fail("The data chunk has no data");
     // A header may claim more than the source holds; never allocate for a claim.
     if (data.size > reader->remaining()) fail("Failed to read data chunk");
-    if (data.size > uint32_t(std::numeric_limits<int32_t>::max())) fail(kMixOutOfMemory);
+    if (data.size > uint32_t(std::numeric_limits<int32_t>::max())) fail(kOutOfMemory);
 
     SampleBuffer samples(static_cast<uint8_t*>(std::malloc(data.size)));
-    if (!samples) fail(kMixOutOfMemory);
+    if (!samples) fail(kOutOfMemory);
     if (reader->read(samples.get(), data.size) != data.size) fail("Failed to read data chunk");
 
     int32_t length = int32_t(data.size);
-    const MixSampleFormat from{wave->format.channels, wave->format.samplesPerSec, wave->format.bitsPerSample};
-    const MixSampleFormat to{uint32_t(target.channels), uint32_t(target.rate), 8};
-    uint8_t* converted = ConvertMixSamples(to, from, samples.release(), length);
+    const SampleFormat from{wave->format.channels, wave->format.samplesPerSec, wave->format.bitsPerSample};
+    const SampleFormat to{uint32_t(target.channels), uint32_t(target.rate), 8};
+    uint8_t* converted = convertSamples(to, from, samples.release(), length);
     if (!converted) fail("Failed to convert wave format");
 
     reader.reset();
     wave->header.data = converted;
     wave->header.bufferLength = uint32_t(length);
     setName(*wave, name);
-    return registerWave(std::move(wave));
+    return theMixer().waveTable().add(std::move(wave));
 }
 
-MixWave* LookupMixWave(hMixWave wave) {
-    auto& waves = table().waves;
-    auto it = waves.find(wave);
-    return it == waves.end() ? nullptr : it->second.get();
+MixWave* lookupWave(hMixWave wave) { return theMixer().waveTable().find(wave); }
+
+void releaseWave(hMixWave wave) { theMixer().waveTable().release(wave); }
+
+// ---- the table
+
+hMixWave WaveTable::add(std::unique_ptr<MixWave> wave) {
+    try {
+        while (next_ == 0 || waves_.count(next_)) ++next_;
+        const hMixWave h = next_++;
+        waves_.emplace(h, std::move(wave));
+        return h;
+    } catch (const std::bad_alloc&) {
+        std::free(wave->header.data);
+        fail(kOutOfMemory);
+    }
 }
 
-void ReleaseMixWave(hMixWave wave) {
-    auto& waves = table().waves;
-    auto it = waves.find(wave);
-    if (it == waves.end()) return;
+MixWave* WaveTable::find(hMixWave wave) const {
+    auto it = waves_.find(wave);
+    return it == waves_.end() ? nullptr : it->second.get();
+}
+
+void WaveTable::release(hMixWave wave) {
+    auto it = waves_.find(wave);
+    if (it == waves_.end()) return;
     std::free(it->second->header.data);
-    waves.erase(it);
+    waves_.erase(it);
 }
 
-size_t LiveMixWaveCount() { return table().waves.size(); }
-
-const MixWave* SoundMixWaveInfo(hMixWave wave) { return LookupMixWave(wave); }
+}  // namespace mixer

@@ -14,7 +14,9 @@ struct WindowClass {
 
 struct Window {
     hMixWindow id = 0;
-    WindowProc proc = nullptr;
+    WindowProc proc = nullptr;                // a class's procedure, or
+    ContextWindowProc contextProc = nullptr;  // the window's own, with its context
+    void* context = nullptr;
 };
 
 struct Posted {
@@ -45,6 +47,21 @@ Window* findWindow(hMixWindow id) {
     for (auto& w : gWindows)
         if (w.id == id) return &w;
     return nullptr;
+}
+
+// Takes a free slot of the window table for w; the caller holds the lock.
+hMixWindow addWindow(const Window& w) {
+    for (auto& slot : gWindows)
+        if (slot.id == 0) {
+            // Ids never repeat, so a stale id cannot reach a newer window.
+            if (++gNextWindowId == 0) ++gNextWindowId;
+            slot = w;
+            slot.id = gNextWindowId;
+            tLastError = 0;
+            return slot.id;
+        }
+    tLastError = 8;  // not enough memory
+    return 0;
 }
 
 }  // namespace
@@ -82,17 +99,21 @@ hMixWindow CreateCallbackWindow(const char* className) {
         tLastError = ERROR_CANNOT_FIND_WND_CLASS;
         return 0;
     }
-    for (auto& w : gWindows)
-        if (w.id == 0) {
-            // Ids never repeat, so a stale id cannot reach a newer window.
-            if (++gNextWindowId == 0) ++gNextWindowId;
-            w.id = gNextWindowId;
-            w.proc = proc;
-            tLastError = 0;
-            return w.id;
-        }
-    tLastError = 8;
-    return 0;
+    Window w;
+    w.proc = proc;
+    return addWindow(w);
+}
+
+hMixWindow CreateCallbackWindow(ContextWindowProc proc, void* context) {
+    if (!proc) {
+        tLastError = ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    std::lock_guard lock(gLock);
+    Window w;
+    w.contextProc = proc;
+    w.context = context;
+    return addWindow(w);
 }
 
 bool DestroyCallbackWindow(hMixWindow window) {
@@ -130,19 +151,19 @@ int DispatchPostedMessages() {
     int delivered = 0;
     for (;;) {
         Posted m;
-        WindowProc proc = nullptr;
+        Window target;
         {
             std::lock_guard lock(gLock);
             if (gCount == 0) break;
             m = gQueue[gHead];
             gHead = (gHead + 1) % kQueueCapacity;
             --gCount;
-            if (Window* w = findWindow(m.window)) proc = w->proc;
+            if (Window* w = findWindow(m.window)) target = *w;
         }
-        if (proc) {
-            proc(m.window, m.message, m.wParam, m.lParam);
-            ++delivered;
-        }
+        if (target.contextProc) target.contextProc(target.context, m.window, m.message, m.wParam, m.lParam);
+        else if (target.proc) target.proc(m.window, m.message, m.wParam, m.lParam);
+        else continue;
+        ++delivered;
     }
     return delivered;
 }

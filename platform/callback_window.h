@@ -11,6 +11,10 @@
 using hMixWindow = uint32_t;  // 0 is no window
 
 using WindowProc = intptr_t (*)(hMixWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// A procedure that also receives the context its window was created with,
+// so an object that owns a window finds itself without a table of owners.
+using ContextWindowProc = intptr_t (*)(void* context, hMixWindow window, uint32_t message, uintptr_t wParam,
+                                       intptr_t lParam);
 
 constexpr uint32_t ERROR_CLASS_ALREADY_EXISTS = 1410;
 constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
@@ -23,6 +27,9 @@ uint32_t LastWindowError();
 
 // Creates a window of a registered class; 0 (last error 1407) for an unknown class.
 hMixWindow CreateCallbackWindow(const char* className);
+// Creates a window, of no class, whose messages go to proc with context.
+// 0 when the window table is full.
+hMixWindow CreateCallbackWindow(ContextWindowProc proc, void* context);
 // Messages already posted to a destroyed window are dropped, never delivered.
 bool DestroyCallbackWindow(hMixWindow window);
 bool IsCallbackWindow(hMixWindow window);

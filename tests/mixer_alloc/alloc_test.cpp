@@ -6,9 +6,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "mixer/mixer_internal.h"
+#include "mixer/inspect.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
+#include "tests/waves/wave_image.h"
 
 extern "C" {
 void* __libc_malloc(size_t);
@@ -79,25 +80,22 @@ TEST(Allocation, NoneWhileEightPlaysSound) {
     std::filesystem::create_directories(dir);
     SetProfileDirectory(dir.string());  // no SOUNDMIX.INI there
 
-    static std::vector<std::vector<uint8_t>> sounds;
-    for (int c = 0; c < MIX_CHANNEL_COUNT; ++c) sounds.emplace_back(size_t(700 + 333 * c), uint8_t(100 + c));
-
     hMixSession h = SoundMixInit(nullptr);
-    MixSession& s = *MixFindSession(h);
-    for (int c = 0; c < MIX_CHANNEL_COUNT; ++c) {
-        s.channelHeads[c] = nullptr;
-        ++s.openChannels;
-        MixPlayEntry* e = MixPoolTake();
-        e->params.channel = c;
-        // Channel 0's sound ends and is retired on the way; the rest repeat.
-        e->params.loops = c == 0 ? 40 : MIX_LOOP_FOREVER;
-        e->data = sounds[size_t(c)].data();
-        e->length = int32_t(sounds[size_t(c)].size());
-        e->start = 100 * c;
-        e->end = MixPlayEnd(e->start, e->params.loops, e->length);
-        s.channelHeads[c] = e;
-    }
     SoundMixActivate(h, true);
+    SoundMixOpenChannel(h, 0, MIX_OPEN_ALL);
+    std::vector<hMixWave> waves;
+    for (int c = 0; c < mixer::inspect::kChannelCount; ++c) {
+        const std::vector<uint8_t> image = pcmWave(1, 11025, 8, std::vector<uint8_t>(size_t(700 + 333 * c), uint8_t(100 + c)));
+        MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
+        waves.push_back(SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY));
+    }
+    // Deferred but the last, so all eight start together. Channel 0's sound
+    // ends and is retired on the way; the rest repeat.
+    for (int c = 0; c < mixer::inspect::kChannelCount; ++c) {
+        const uint32_t flags = c + 1 < mixer::inspect::kChannelCount ? MIX_PLAY_DEFER : 0;
+        MixPlayParams p{24, h, c, waves[size_t(c)], 0, flags, uint16_t(c == 0 ? 40 : 0xFFFF)};
+        SoundMixPlay(&p);
+    }
     ASSERT_EQ(wave.queued(), 3u);
 
     static VirtualWaveOut* device;
@@ -111,8 +109,9 @@ TEST(Allocation, NoneWhileEightPlaysSound) {
     EXPECT_EQ(during, 0);
     EXPECT_EQ(wave.position(), 5000u * 2048u);
     EXPECT_EQ(wave.queued(), 3u);
-    EXPECT_EQ(s.channelHeads[0], nullptr);  // retired inside the loop
+    EXPECT_TRUE(mixer::inspect::channelPlays(h, 0).empty());  // retired inside the loop
 
+    for (hMixWave w : waves) SoundMixFreeWave(h, w);
     SoundMixActivate(h, false);
     SoundMixCloseSession(h);
     std::filesystem::remove_all(dir);
@@ -190,7 +189,7 @@ TEST(Allocation, NoneForPlaysQueuesRemixesAndNotices) {
         wave.complete(1);
         DispatchPostedMessages();
     }
-    EXPECT_EQ(MixPoolFreeCount(), MIX_POOL_SIZE);
+    EXPECT_EQ(mixer::inspect::poolFreeCount(), mixer::inspect::kPoolSize);
     SoundMixFreeWave(h, shortWave);
     SoundMixFreeWave(h, longWave);
     DestroyCallbackWindow(notify);

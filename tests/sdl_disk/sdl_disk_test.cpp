@@ -10,8 +10,10 @@
 #include <iterator>
 #include <thread>
 
-#include "mixer/mixer_internal.h"
+#include "mixer/inspect.h"
+#include "platform/callback_window.h"
 #include "platform/profile_ini.h"
+#include "tests/waves/wave_image.h"
 
 namespace {
 
@@ -38,26 +40,28 @@ TEST(SdlDisk, FileHoldsExactlyTheMixedBytes) {
     SetProfileDirectory(kDir.string());
 
     hMixSession h = SoundMixInit(nullptr);
-    MixSession& s = *MixFindSession(h);
-    ASSERT_EQ(s.format.samplesPerSec, 22050u);
+    ASSERT_EQ(mixer::inspect::settings(h)->format.samplesPerSec, 22050u);
     SoundMixActivate(h, true);
+    SoundMixOpenChannel(h, 0, MIX_OPEN_ONE);
+    SoundMixOpenChannel(h, 3, MIX_OPEN_ONE);
 
     // Two tones that overlap, loud enough together to clip.
     const std::vector<uint8_t> a = tone(15000, 440, 100), b = tone(9000, 660, 90);
-    const MixPosition bStart = 6001;
-    auto place = [&s](int c, const std::vector<uint8_t>& w, MixPosition start) {
-        s.channelHeads[c] = nullptr;
-        ++s.openChannels;
-        MixPlayEntry* e = MixPoolTake();
-        e->data = w.data();
-        e->length = int32_t(w.size());
-        e->start = start;
-        e->end = MixPlayEnd(start, 0, e->length);
-        s.channelHeads[c] = e;
+    const size_t bStart = 6001;
+    // b starts bStart bytes in: its lead-in of silence adds nothing to the mix.
+    std::vector<uint8_t> lateB(bStart, 128);
+    lateB.insert(lateB.end(), b.begin(), b.end());
+    auto open = [h](const std::vector<uint8_t>& samples) {
+        const std::vector<uint8_t> image = pcmWave(1, 22050, 8, samples);
+        MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
+        return SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY);
     };
-    place(0, a, 0);
-    place(3, b, bStart);
-    MixRefillPaused(s);  // every block is queued before the device starts
+    const hMixWave wa = open(a), wb = open(lateB);
+    // The second play places both at position 0 and queues every block
+    // before the device starts.
+    MixPlayParams pa{24, h, 0, wa, 0, MIX_PLAY_DEFER, 0}, pb{24, h, 3, wb, 0, 0, 0};
+    SoundMixPlay(&pa);
+    SoundMixPlay(&pb);
 
     std::vector<uint8_t> expected(4 * 4096, 128);
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -68,12 +72,18 @@ TEST(SdlDisk, FileHoldsExactlyTheMixedBytes) {
     }
 
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while ((!MixQueueEmpty() || s.channelHeads[0] || s.channelHeads[3]) && std::chrono::steady_clock::now() < until) {
+    auto sounding = [h] {
+        return mixer::inspect::deviceQueueLength() > 0 || !mixer::inspect::channelPlays(h, 0).empty() ||
+               !mixer::inspect::channelPlays(h, 3).empty();
+    };
+    while (sounding() && std::chrono::steady_clock::now() < until) {
         DispatchPostedMessages();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    EXPECT_TRUE(MixQueueEmpty());
-    EXPECT_EQ(PlayPosition(s, 1), MixPosition(expected.size()));
+    EXPECT_EQ(mixer::inspect::deviceQueueLength(), 0);
+    EXPECT_EQ(mixer::inspect::heardPosition(h), mixer::inspect::Position(expected.size()));
+    SoundMixFreeWave(h, wa);
+    SoundMixFreeWave(h, wb);
     SoundMixActivate(h, false);
     SoundMixCloseSession(h);
 

@@ -17,8 +17,7 @@
 #include "app/qt_text.h"
 #include "app/save_file.h"
 #include "app/text_box.h"
-#include "mixer/mixer_internal.h"
-#include "mixer/wave_load.h"
+#include "mixer/inspect.h"
 #include "platform/cp932.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
@@ -359,7 +358,7 @@ TEST_F(BadFiles, EverySoundBrokenIsSilentAndThePetLivesOn) {
             f.korosu_bClick();
             hearAll();
             EXPECT_GT(heardBeforeKill, 0u) << "the good sounds must still be heard";
-            EXPECT_EQ(MixPoolFreeCount(), 100);
+            EXPECT_EQ(mixer::inspect::poolFreeCount(), 100);
             for (const auto& s : boxes.shown) EXPECT_EQ(s.kind, "confirm") << qtText(s.text).toStdString();
             EXPECT_TRUE(f.sagasu_b->isEnabled());
             boxes.shown.clear();
@@ -367,7 +366,7 @@ TEST_F(BadFiles, EverySoundBrokenIsSilentAndThePetLivesOn) {
             hearAll();
             EXPECT_FALSE(f.closed());
             drop();
-            EXPECT_EQ(LiveMixWaveCount(), 0u);
+            EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
         }
     }
 }
@@ -411,8 +410,8 @@ TEST_F(BadFiles, GarbageSoundMixIniStartsWithDefaultsOrClampedValuesAndPlays) {
         TForm1& f = build();
         EXPECT_TRUE(boxes.shown.empty());
         ASSERT_TRUE(f.SoundMix1);
-        const MixSession* s = MixFindSession(f.SoundMix1->session());
-        ASSERT_NE(s, nullptr);
+        const std::optional<mixer::inspect::Settings> s = mixer::inspect::settings(f.SoundMix1->session());
+        ASSERT_TRUE(s);
         EXPECT_GE(s->blocksInUse, 2);
         EXPECT_LE(s->blocksInUse, 6);
         EXPECT_GE(s->blockLength, 512);
@@ -424,7 +423,7 @@ TEST_F(BadFiles, GarbageSoundMixIniStartsWithDefaultsOrClampedValuesAndPlays) {
         EXPECT_TRUE(wave.isOpen());
         f.PlaySound("2.wav");
         EXPECT_GT(hearAll(), 0u) << "no sound heard";
-        EXPECT_EQ(MixPoolFreeCount(), 100);
+        EXPECT_EQ(mixer::inspect::poolFreeCount(), 100);
         expectItGoesOn(f);
         drop();
     }

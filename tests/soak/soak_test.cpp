@@ -22,8 +22,7 @@
 #include "app/qt_text.h"
 #include "app/save_file.h"
 #include "app/text_box.h"
-#include "mixer/mixer_internal.h"
-#include "mixer/wave_load.h"
+#include "mixer/inspect.h"
 #include "platform/cp932.h"
 #include "platform/milli_clock.h"
 #include "platform/profile_ini.h"
@@ -143,10 +142,10 @@ public:
         if (saved) *saved = form->pet;
         form2.reset();
         form.reset();
-        ASSERT_EQ(LiveMixWaveCount(), 0u) << "waves outlived the window";
-        ASSERT_EQ(MixSessionHandle(), 0u);
+        ASSERT_EQ(mixer::inspect::liveWaveCount(), 0u) << "waves outlived the window";
+        ASSERT_EQ(mixer::inspect::sessionHandle(), 0u);
         ASSERT_FALSE(wave.isOpen());
-        ASSERT_EQ(MixPoolFreeCount(), 100);
+        ASSERT_EQ(mixer::inspect::poolFreeCount(), 100);
         DispatchPostedMessages();  // notices for windows that are gone: dropped
         QCoreApplication::processEvents();
     }
@@ -207,8 +206,8 @@ public:
     // block-done messages are handled, as the event loop would.
     void listen() {
         if (!form->SoundMix1) return;
-        const MixSession* s = MixFindSession(form->SoundMix1->session());
-        ASSERT_NE(s, nullptr);
+        const std::optional<mixer::inspect::Settings> s = mixer::inspect::settings(form->SoundMix1->session());
+        ASSERT_TRUE(s);
         bytesOwed += double(s->format.avgBytesPerSec) * kStepMs / 1000.0;
         if (steps % 3 != 0) return;
         const uint64_t due = uint64_t(bytesOwed);
@@ -217,25 +216,25 @@ public:
         else wave.play(due);
         while (DispatchPostedMessages() > 0) {
         }
-        checkMixer(*s);
+        checkMixer(form->SoundMix1->session());
     }
 
-    void checkMixer(const MixSession& s) {
-        const int inUse = MIX_POOL_SIZE - MixPoolFreeCount();
+    void checkMixer(hMixSession s) {
+        const int inUse = mixer::inspect::kPoolSize - mixer::inspect::poolFreeCount();
         n.mostEntriesInUse = std::max(n.mostEntriesInUse, size_t(inUse));
-        n.mostLiveWaves = std::max(n.mostLiveWaves, LiveMixWaveCount());
+        n.mostLiveWaves = std::max(n.mostLiveWaves, mixer::inspect::liveWaveCount());
         // The four waves of the window, and one for each play still to be heard.
-        ASSERT_LE(LiveMixWaveCount(), size_t(4 + inUse));
-        bool idle = MixQueueEmpty() && s.pendingTail == nullptr;
-        for (const MixPlayEntry* head : s.channelHeads)
-            if (head && head != MixClosedChannel()) idle = false;
+        ASSERT_LE(mixer::inspect::liveWaveCount(), size_t(4 + inUse));
+        bool idle = mixer::inspect::deviceQueueLength() == 0 && mixer::inspect::pendingPlays(s).empty();
+        for (int c = 0; c < mixer::inspect::kChannelCount; ++c)
+            if (!mixer::inspect::channelPlays(s, c).empty()) idle = false;
         if (!idle) return;
         ++n.silences;
-        ASSERT_EQ(MixPoolFreeCount(), 100) << "the mixer fell silent with entries out of the pool";
+        ASSERT_EQ(mixer::inspect::poolFreeCount(), 100) << "the mixer fell silent with entries out of the pool";
         std::vector<hMixWave> own;
         for (hMixWave w : {form->wave_7, form->wave_6, form->wave_last, form->wave_5})
             if (w && std::find(own.begin(), own.end(), w) == own.end()) own.push_back(w);
-        ASSERT_EQ(LiveMixWaveCount(), own.size()) << "heard waves not freed";
+        ASSERT_EQ(mixer::inspect::liveWaveCount(), own.size()) << "heard waves not freed";
     }
 
     // Timer ticks while a box waits for its answer (not behind a box of a box).

@@ -3,6 +3,7 @@
 
 namespace {
 
+namespace inspect = mixer::inspect;
 using Channels = SoundTest;
 
 TEST_F(Channels, TwoPlaysOnOneChannelFollowEachOtherExactly) {
@@ -16,7 +17,7 @@ TEST_F(Channels, TwoPlaysOnOneChannelFollowEachOtherExactly) {
     EXPECT_EQ(notices[0].channel, 1);
     EXPECT_EQ(notices[0].wave, wa);
     EXPECT_EQ(notices[1].wave, wb);
-    EXPECT_EQ(MixPoolFreeCount(), 100);
+    EXPECT_EQ(inspect::poolFreeCount(), 100);
     EXPECT_FALSE(wave.isPaused());
 }
 
@@ -58,7 +59,7 @@ TEST_F(Channels, ReplaceWithImmediateRemixSilencesAtOnce) {
     DispatchPostedMessages();
     ASSERT_EQ(notices.size(), 1u);  // the replaced play goes without a notice
     EXPECT_EQ(notices[0].wave, wb);
-    EXPECT_EQ(MixPoolFreeCount(), 100);
+    EXPECT_EQ(inspect::poolFreeCount(), 100);
 }
 
 TEST_F(Channels, ReplaceWithDeferredRemixLetsTheQueuedBlocksPlayOut) {
@@ -95,7 +96,7 @@ TEST_F(Channels, DeferredPlaysWaitThenArePlacedOldestFirst) {
     play(1, wb, MIX_PLAY_DEFER);
     play(3, wd, MIX_PLAY_DEFER);
     EXPECT_TRUE(wave.written().empty());
-    EXPECT_EQ(s->channelHeads[1], nullptr);
+    EXPECT_TRUE(inspect::channelPlays(h, 1).empty());
     play(1, wc);
     // Channel 1 holds a, b, c in that order; d sounds beside them on channel 3.
     std::vector<uint8_t> ch1 = cat({a, b, c}), expected(1200);
@@ -104,7 +105,7 @@ TEST_F(Channels, DeferredPlaysWaitThenArePlacedOldestFirst) {
     EXPECT_EQ(upTo(hearAll(), 1200), expected);
     DispatchPostedMessages();
     ASSERT_EQ(notices.size(), 4u);
-    EXPECT_EQ(MixPoolFreeCount(), 100);
+    EXPECT_EQ(inspect::poolFreeCount(), 100);
 }
 
 TEST_F(Channels, DeferredPlayOfAClosedChannelOrFreedWaveIsDropped) {
@@ -115,13 +116,13 @@ TEST_F(Channels, DeferredPlayOfAClosedChannelOrFreedWaveIsDropped) {
     play(1, wb, MIX_PLAY_DEFER);
     SoundMixCloseChannel(h, 2, 0);
     SoundMixFreeWave(h, wb);
-    EXPECT_EQ(MixPoolFreeCount(), 99);  // the freed wave's pending play is back already
+    EXPECT_EQ(inspect::poolFreeCount(), 99);  // the freed wave's pending play is back already
     play(1, wc);
     EXPECT_EQ(upTo(hearAll(), 300), c);
     DispatchPostedMessages();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].wave, wc);
-    EXPECT_EQ(MixPoolFreeCount(), 100);
+    EXPECT_EQ(inspect::poolFreeCount(), 100);
 }
 
 TEST_F(Channels, LoopsPlayExtraPassesAndEndlessNeverEnds) {
@@ -134,7 +135,7 @@ TEST_F(Channels, LoopsPlayExtraPassesAndEndlessNeverEnds) {
     EXPECT_EQ(notices.size(), 1u);
 
     notices.clear();
-    play(2, wa, 0, 0xFFFF);
+    play(2, wa, 0, kEndless);
     const auto heard = hear(40);  // 20480 bytes: many passes, and still going
     ASSERT_EQ(heard.size(), 40u * 512);
     for (size_t i = 0; i < heard.size(); ++i) ASSERT_EQ(heard[i], a[i % a.size()]) << i;
@@ -201,17 +202,16 @@ TEST_F(Channels, PlayChecksInOrder) {
     SoundMixActivate(h, true);
     expectError([&] { SoundMixPlay(&p); }, "You must open a channel before you can play a wave");
     SoundMixOpenChannel(h, 0, MIX_OPEN_ONE);
-    MixSession& ss = session(h);
-    const int32_t counter = ss.playCounter;
+    const int32_t counter = inspect::playCounter(h);
     for (int32_t bad : {8, -1, 1 << 30}) {
         p.channel = bad;
         expectError([&] { SoundMixPlay(&p); }, "Invalid channel number");
     }
-    EXPECT_EQ(ss.playCounter, counter);  // refused before any array is touched
+    EXPECT_EQ(inspect::playCounter(h), counter);  // refused before any array is touched
     p.channel = 1;
     expectError([&] { SoundMixPlay(&p); }, "The specified channel was not open");
-    EXPECT_EQ(ss.playCounter, counter + 1);  // the stamp came first
-    EXPECT_EQ(ss.lastUsed[1], counter + 1);
+    EXPECT_EQ(inspect::playCounter(h), counter + 1);  // the stamp came first
+    EXPECT_EQ(inspect::lastUsed(h, 1), counter + 1);
 
     SoundMixFreeWave(h, w);
     p.channel = 0;
@@ -226,10 +226,10 @@ TEST_F(Channels, TheHundredAndFirstPlayIsRefused) {
     const auto a = ramp(50);
     const hMixWave w = load(a);
     for (int i = 0; i < 100; ++i) play(i % 4, w);
-    EXPECT_EQ(MixPoolFreeCount(), 0);
+    EXPECT_EQ(inspect::poolFreeCount(), 0);
     expectError([&] { play(1, w); }, "Not enough memory");
     hearAll();
-    EXPECT_EQ(MixPoolFreeCount(), 100);
+    EXPECT_EQ(inspect::poolFreeCount(), 100);
     DispatchPostedMessages();
     EXPECT_EQ(notices.size(), 100u);
 }
@@ -237,35 +237,34 @@ TEST_F(Channels, TheHundredAndFirstPlayIsRefused) {
 TEST_F(Channels, OpenCloseAndFlushChecks) {
     writeIni("");
     h = SoundMixInit(nullptr);
-    MixSession& ss = session(h);
     expectError([&] { SoundMixOpenChannel(h, 0, 3); }, "Invalid Flags");
     expectError([&] { SoundMixOpenChannel(h, 8, MIX_OPEN_ONE); }, "Invalid channel number");
     expectError([&] { SoundMixOpenChannel(h, 0, MIX_OPEN_FIRST_N); }, "Invalid number of channels");
     expectError([&] { SoundMixOpenChannel(h, 9, MIX_OPEN_FIRST_N); }, "Invalid number of channels");
     expectError([&] { SoundMixOpenChannel(h, 0, -1); }, "Invalid flag");
     expectError([&] { SoundMixOpenChannel(h + 1, 0, 0); }, "Invalid Session handle");
-    EXPECT_EQ(ss.openChannels, 0);
+    EXPECT_EQ(inspect::openChannelCount(h), 0);
 
     SoundMixOpenChannel(h, 2, MIX_OPEN_ONE);
     SoundMixOpenChannel(h, 5, MIX_OPEN_ONE);
     expectError([&] { SoundMixOpenChannel(h, 5, MIX_OPEN_ONE); }, "The channel has already been opened");
     SoundMixOpenChannel(h, 0, MIX_OPEN_ALL);  // the six others, no error
-    EXPECT_EQ(ss.openChannels, 8);
-    for (int c = 0; c < 8; ++c) EXPECT_TRUE(MixChannelIsOpen(ss, c));
+    EXPECT_EQ(inspect::openChannelCount(h), 8);
+    for (int c = 0; c < 8; ++c) EXPECT_TRUE(inspect::channelOpen(h, c));
 
     SoundMixCloseChannel(h, 0, MIX_CHANNELS_ALL);
-    EXPECT_EQ(ss.openChannels, 0);
+    EXPECT_EQ(inspect::openChannelCount(h), 0);
     SoundMixOpenChannel(h, 3, MIX_OPEN_FIRST_N);
-    EXPECT_EQ(ss.openChannels, 3);
-    EXPECT_FALSE(MixChannelIsOpen(ss, 3));
+    EXPECT_EQ(inspect::openChannelCount(h), 3);
+    EXPECT_FALSE(inspect::channelOpen(h, 3));
     expectError([&] { SoundMixFlushChannel(h, 8, 0); }, "Invalid channel number");
     expectError([&] { SoundMixCloseChannel(h, -1, 0); }, "Invalid channel number");
     expectError([&] { SoundMixFlushChannel(h, 3, 0); }, "The specified channel was not open");
     expectError([&] { SoundMixCloseChannel(h, 3, MIX_NO_REMIX); }, "The specified channel was not open");
     SoundMixFlushChannel(h, 99, MIX_CHANNELS_ALL);  // the channel is ignored with all
     SoundMixCloseChannel(h, 1, 0);
-    EXPECT_EQ(ss.openChannels, 2);
-    EXPECT_FALSE(MixChannelIsOpen(ss, 1));
+    EXPECT_EQ(inspect::openChannelCount(h), 2);
+    EXPECT_FALSE(inspect::channelOpen(h, 1));
 }
 
 TEST_F(Channels, FreeingAPlayingWaveStopsItAfterTheQueuedBlocks) {
@@ -277,7 +276,7 @@ TEST_F(Channels, FreeingAPlayingWaveStopsItAfterTheQueuedBlocks) {
     play(2, wb);
     const auto heardFirst = hear(1);
     SoundMixFreeWave(h, wa);
-    EXPECT_EQ(MixPoolFreeCount(), 98);
+    EXPECT_EQ(inspect::poolFreeCount(), 98);
     EXPECT_EQ(SoundMixWaveInfo(wa), nullptr);
     const auto rest = hear(2);  // what was mixed already still plays
     EXPECT_EQ(cat({heardFirst, rest}).size(), 1536u);
@@ -288,14 +287,13 @@ TEST_F(Channels, FreeingAPlayingWaveStopsItAfterTheQueuedBlocks) {
     DispatchPostedMessages();
     for (const auto& n : notices) EXPECT_NE(n.wave, wa);
     EXPECT_EQ(notices.size(), 2u);
-    EXPECT_EQ(MixPoolFreeCount(), 100);
+    EXPECT_EQ(inspect::poolFreeCount(), 100);
     EXPECT_FALSE(after.empty());
 }
 
 TEST_F(Channels, AfterSilenceTheNextPlayStartsAtPositionZero) {
     writeIni("[default]\nWaveBlockLen=512\n");  // the clock gives the play position
     h = SoundMixInit(nullptr);
-    s = &session(h);
     SoundMixActivate(h, true);
     SoundMixOpenChannel(h, 1, MIX_OPEN_ONE);
     const auto a = ramp(700, 4);
@@ -305,7 +303,7 @@ TEST_F(Channels, AfterSilenceTheNextPlayStartsAtPositionZero) {
     hearAll();
     clockNow += 10000;  // long silence: the clock alone would say 115000 bytes on
     play(1, wa);
-    EXPECT_EQ(MixBlockAt(0)->start, 0);
+    EXPECT_EQ(inspect::block(0)->start, 0);
     EXPECT_EQ(upTo(hearAll(), 700), a);
 }
 
@@ -336,13 +334,12 @@ TEST_F(Channels, ARefusedWriteInARemixLeavesTheDeviceRunningAndTheQueueTrue) {
     wave.refuseWrite(1, MMSYSERR_NOMEM);  // the remix's second block
     expectError([&] { play(2, load(b), MIX_PLAY_NOW); }, "Failed to write block to device");
     EXPECT_FALSE(wave.isPaused());
-    size_t linked = 0;
-    for (MixBlock* blk = MixQueueHead(); blk; blk = blk->link) ++linked;
-    EXPECT_EQ(linked, 1u);
+    EXPECT_EQ(inspect::deviceQueueLength(), 1);
     EXPECT_EQ(wave.queued(), 1u);
     int free = 0;
-    for (int i = 0; i < s->blocksInUse; ++i) free += MixBlockAt(i)->free;
-    EXPECT_EQ(free, s->blocksInUse - 1);
+    const int blocksInUse = inspect::settings(h)->blocksInUse;
+    for (int i = 0; i < blocksInUse; ++i) free += inspect::block(i)->free;
+    EXPECT_EQ(free, blocksInUse - 1);
     // The pump carries on from the one written block.
     wave.refuseWrite(-1, 0);
     hear(1);
@@ -354,7 +351,7 @@ TEST_F(Channels, ARefusedWriteInARefillLeavesTheDeviceRunning) {
     wave.refuseWrite(0, MMSYSERR_NOMEM);
     expectError([&] { play(1, load(ramp(5000))); }, "Failed to write block to device");
     EXPECT_FALSE(wave.isPaused());
-    EXPECT_TRUE(MixQueueEmpty());
+    EXPECT_EQ(inspect::deviceQueueLength(), 0);
     wave.refuseWrite(-1, 0);
     play(1, load(ramp(100)));  // the failed play stayed queued and is heard now
     EXPECT_EQ(wave.queued(), 3u);
@@ -364,27 +361,27 @@ TEST_F(Channels, ARefusedWriteInARefillLeavesTheDeviceRunning) {
 // A play queued behind an endless one can never start. Being the last of a
 // late batch must not drag the session's positions to "never", nor turn it
 // into an endless play when the deferred remix moves it.
-bool positionsAreFinite(const MixSession& s) {
-    return s.mixPosition != MIX_NEVER && s.clockAnchor != MIX_NEVER && s.deviceOffset != MIX_NEVER &&
-           s.mixPosition < (MixPosition(1) << 40);
+bool positionsAreFinite(hMixSession s) {
+    return inspect::mixPosition(s) != inspect::kNever && inspect::clockAnchor(s) != inspect::kNever &&
+           inspect::deviceOffset(s) != inspect::kNever && inspect::mixPosition(s) < (inspect::Position(1) << 40);
 }
 
 TEST_F(Channels, DeferredRemixNeverMovesAPlayThatCannotStart) {
     start("Remix=2\n");
     const auto a = ramp(300, 3), b = ramp(100, 60), c = ramp(64, 90);
     const hMixWave wa = load(a), wb = load(b), wc = load(c);
-    play(0, wa, 0, MIX_LOOP_FOREVER);
+    play(0, wa, 0, kEndless);
     play(1, wb, MIX_PLAY_REPLACE | MIX_PLAY_DEFER);
     play(0, wc);  // behind the endless play: starts never
     SoundMixFreeWave(h, wa);
     hear(3);  // the blocks mixed before wb was placed
-    EXPECT_TRUE(positionsAreFinite(*s));
+    EXPECT_TRUE(positionsAreFinite(h));
     // wb follows the queued blocks; wc, stuck behind what was the endless play, stays silent.
     EXPECT_EQ(hear(2), cat({b, silence(1024 - 100)}));
     DispatchPostedMessages();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].wave, wb);
-    EXPECT_TRUE(positionsAreFinite(*s));
+    EXPECT_TRUE(positionsAreFinite(h));
 }
 
 TEST_F(Channels, ALateBatchWhoseLastPlayCannotStartRemixesFromOneThatCan) {
@@ -393,25 +390,24 @@ TEST_F(Channels, ALateBatchWhoseLastPlayCannotStartRemixesFromOneThatCan) {
         notices.clear();
         writeIni(std::string("[default]\nWaveBlockLen=512\nWaveBlocks=3\n") + position + "\n");
         h = SoundMixInit(nullptr);
-        s = &session(h);
-        SoundMixActivate(h, true);
+            SoundMixActivate(h, true);
         SoundMixOpenChannel(h, 0, MIX_OPEN_ALL);
         const auto a = ramp(300, 3), b = ramp(700, 60), c = ramp(64, 90);
         const hMixWave wa = load(a), wb = load(b), wc = load(c);
-        play(0, wa, 0, MIX_LOOP_FOREVER);
+        play(0, wa, 0, kEndless);
         play(1, wb, MIX_PLAY_REPLACE | MIX_PLAY_DEFER);
         play(0, wc);
-        EXPECT_TRUE(positionsAreFinite(*s));
+        EXPECT_TRUE(positionsAreFinite(h));
         clockNow += 100;
         // The endless play sounds on with wb summed in; nothing is retired but wb.
         const auto heard = hear(4);
         ASSERT_EQ(heard.size(), 4u * 512);
-        EXPECT_TRUE(positionsAreFinite(*s));
+        EXPECT_TRUE(positionsAreFinite(h));
         DispatchPostedMessages();
         ASSERT_EQ(notices.size(), 1u);
         EXPECT_EQ(notices[0].wave, wb);
-        EXPECT_NE(s->channelHeads[0], nullptr);
-        EXPECT_EQ(s->channelHeads[0]->wave, wa);
+        ASSERT_FALSE(inspect::channelPlays(h, 0).empty());
+        EXPECT_EQ(inspect::channelPlays(h, 0).front().wave, wa);
         size_t sounding = 0;
         for (uint8_t v : std::vector<uint8_t>(heard.end() - 512, heard.end())) sounding += v != 128;
         EXPECT_GT(sounding, 400u);  // the endless play, alone again

@@ -58,14 +58,13 @@ protected:
 TEST_F(Component, ChannelsSwitchBitByBitOrAllAtOnce) {
     TSoundMix mix(recorded());
     EXPECT_EQ(take(), (V{"init 10 0 0 0"}));
-    MixSession& ss = session(mix.session());
-    EXPECT_EQ(ss.openChannels, 0);
+    EXPECT_EQ(mixer::inspect::openChannelCount(mix.session()), 0);
 
     mix.setChannels(15);
     EXPECT_EQ(take(), (V{"open 0 0", "open 1 0", "open 2 0", "open 3 0"}));
     mix.setChannels(255);
     EXPECT_EQ(take(), (V{"open 0 1"}));
-    EXPECT_EQ(ss.openChannels, 8);
+    EXPECT_EQ(mixer::inspect::openChannelCount(mix.session()), 8);
     mix.setChannels(254);
     EXPECT_EQ(take(), (V{"close 0 0"}));
     mix.setChannels(15);
@@ -74,7 +73,7 @@ TEST_F(Component, ChannelsSwitchBitByBitOrAllAtOnce) {
     EXPECT_TRUE(take().empty());
     mix.setChannels(0);
     EXPECT_EQ(take(), (V{"close 0 1"}));
-    EXPECT_EQ(ss.openChannels, 0);
+    EXPECT_EQ(mixer::inspect::openChannelCount(mix.session()), 0);
     EXPECT_EQ(mix.Channels(), 0);
 }
 
@@ -114,7 +113,7 @@ TEST_F(Component, DestructionClosesChannelsThenDeviceThenSession) {
     }
     EXPECT_EQ(take(), (V{"close 0 1", "activate 0", "closeSession"}));
     EXPECT_FALSE(wave.isOpen());
-    EXPECT_EQ(MixSessionHandle(), 0u);
+    EXPECT_EQ(mixer::inspect::sessionHandle(), 0u);
     {
         TSoundMix idle(recorded());  // nothing was switched on: only the session closes
         take();
@@ -126,7 +125,7 @@ TEST_F(Component, NoSessionIsAnInitializationFailure) {
     initGivesNone = true;
     expectError([] { TSoundMix mix(recorded()); }, "Initialization failed (SoundMixInit)");
     initGivesNone = false;
-    if (hMixSession h = MixSessionHandle()) SoundMixCloseSession(h);
+    if (hMixSession h = mixer::inspect::sessionHandle()) SoundMixCloseSession(h);
     wave.setDevices({});
     expectError([] { TSoundMix mix(recorded()); }, "No wave output devices available");
 }
@@ -150,6 +149,41 @@ TEST_F(Component, PlaysWhatItLoadedAndFreesIt) {
     expectError([&] { mix.FreeWave(0); }, "The given pointer was not valid");
     wave.refuseFormat(true);
     expectError([&] { mix.OpenWave(path.c_str()); }, "The waveform device can\xB4t play this format");
+}
+
+TEST_F(Component, PlayOnceFreesTheWaveWhenHeardUnlessItIsHeld) {
+    const std::vector<uint8_t> a = ramp(700, 11);
+    const Bytes image = pcmWave(1, 11025, 8, a);
+    const MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
+    {
+        TSoundMix mix;
+        mix.setActivated(true);
+        mix.setChannels(15);
+        auto load = [&] { return SoundMixOpenWave(mix.session(), &file, 0, MIX_WAVE_MEMORY); };
+        const hMixWave once = load(), held = load(), letGoEarly = load(), kept = load();
+
+        mix.PlayOnce(1, once);
+        mix.Hold(held);
+        mix.PlayOnce(1, held);
+        mix.Hold(letGoEarly);
+        mix.PlayOnce(1, letGoEarly);
+        mix.Release(letGoEarly);  // still to be heard: it stays until then
+        EXPECT_NE(SoundMixWaveInfo(letGoEarly), nullptr);
+        hearAll();
+        DispatchPostedMessages();
+        EXPECT_TRUE(notices.empty());  // the component's own window had them
+        EXPECT_EQ(SoundMixWaveInfo(once), nullptr);
+        EXPECT_EQ(SoundMixWaveInfo(letGoEarly), nullptr);
+        EXPECT_NE(SoundMixWaveInfo(held), nullptr);
+        mix.Release(held);
+        EXPECT_EQ(SoundMixWaveInfo(held), nullptr);
+
+        mix.Hold(kept);
+        mix.PlayOnce(1, kept);  // never heard: goes with the component
+        EXPECT_NE(SoundMixWaveInfo(kept), nullptr);
+    }
+    EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
+    EXPECT_EQ(mixer::inspect::sessionHandle(), 0u);
 }
 
 }  // namespace

@@ -1,13 +1,35 @@
-// A session on the virtual device with real waves, and what a listener hears.
+// A session on the virtual device with real waves, and what a listener hears;
+// a hand-driven clock and its own SOUNDMIX.INI directory. The mixer is seen
+// only through soundmix.h and the read-only views of inspect.h.
 #pragma once
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
-#include "tests/mixer/mixer_fixture.h"
+#include "mixer/inspect.h"
+#include "mixer/soundmix.h"
+#include "platform/callback_window.h"
+#include "platform/milli_clock.h"
+#include "platform/profile_ini.h"
+#include "platform/virtual_wave_out.h"
 #include "tests/waves/wave_image.h"
 
-class SoundTest : public MixerTest {
+class SoundTest : public ::testing::Test {
 protected:
+    static constexpr uint16_t kEndless = 0xFFFF;  // loops: repeat endlessly
+    static inline uint32_t clockNow = 0;
+    static uint32_t manualClock() { return clockNow; }
+
+    VirtualWaveOut wave;
+    VirtualWaveOut::Use use{wave};
+    std::filesystem::path dir;
+
     struct Notice {
         int channel;
         hMixWave wave;
@@ -15,7 +37,6 @@ protected:
     static inline std::vector<Notice> notices;
     hMixWindow notify = 0;
     hMixSession h = 0;
-    MixSession* s = nullptr;
 
     static intptr_t noticeProc(hMixWindow w, uint32_t m, uintptr_t wp, intptr_t lp) {
         if (m == MIX_END_NOTICE) notices.push_back({int(wp), hMixWave(lp)});
@@ -23,17 +44,46 @@ protected:
     }
 
     void SetUp() override {
-        MixerTest::SetUp();
+        char tmpl[] = "/tmp/sound-test-XXXXXX";
+        dir = mkdtemp(tmpl);
+        SetProfileDirectory(dir.string());
+        clockNow = 5000;
+        SetMilliClockSource(&manualClock);
         notices.clear();
         RegisterWindowClass("SoundTestNotices", &noticeProc);
         notify = CreateCallbackWindow("SoundTestNotices");
     }
     void TearDown() override {
         // Waves outlive sessions; the next test counts from none.
+        // Any live session can free them; a test that closed its own gets a fresh one.
+        std::vector<hMixWave> left;
         for (hMixWave w : loaded)
-            if (LookupMixWave(w)) ReleaseMixWave(w);
-        MixerTest::TearDown();
+            if (SoundMixWaveInfo(w)) left.push_back(w);
+        if (!left.empty() && !mixer::inspect::sessionHandle()) SoundMixInit(nullptr);
+        const hMixSession live = mixer::inspect::sessionHandle();
+        for (hMixWave w : left) SoundMixFreeWave(live, w);
+        if (live) SoundMixCloseSession(live);
+        DispatchPostedMessages();
+        SetMilliClockSource(nullptr);
+        std::filesystem::remove_all(dir);
         DestroyCallbackWindow(notify);
+    }
+
+    void writeIni(const std::string& text) { std::ofstream(dir / "SOUNDMIX.INI") << text; }
+
+    static void expectError(const std::function<void()>& f, const std::string& message) {
+        try {
+            f();
+            ADD_FAILURE() << "no error, expected: " << message;
+        } catch (const ESoundMixError& e) {
+            EXPECT_EQ(e.message(), message);
+        }
+    }
+
+    static std::vector<uint8_t> ramp(size_t n, uint8_t first = 1) {
+        std::vector<uint8_t> v(n);
+        for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(first + i * 7 % 251);
+        return v;
     }
 
     // Small blocks and the device's byte counter as the play position, so
@@ -41,7 +91,6 @@ protected:
     void start(const std::string& extra = "", int channels = 0x0F) {
         writeIni("[default]\nGoodWavePos=1\nWaveBlockLen=512\nWaveBlocks=3\n" + extra);
         h = SoundMixInit(nullptr);
-        s = &session(h);
         SoundMixActivate(h, true);
         for (int c = 0; c < 8; ++c)
             if (channels & (1 << c)) SoundMixOpenChannel(h, c, MIX_OPEN_ONE);

@@ -13,8 +13,7 @@
 
 #include "app/form1.h"
 #include "app/program.h"
-#include "mixer/mixer_internal.h"
-#include "mixer/wave_load.h"
+#include "mixer/inspect.h"
 #include "platform/callback_window.h"
 #include "platform/profile_ini.h"
 #include "test_support.h"
@@ -54,10 +53,11 @@ void roomyBlocks(const TempDir& exe) {
 }
 
 std::vector<uint8_t> converted(const std::string& path) {
-    const hMixWave w = LoadMixWave(MixSessionWaveTarget(*CurrentSession), path.c_str(), 0, MIX_WAVE_FILE);
-    const MixWave* mw = LookupMixWave(w);
+    const hMixSession h = mixer::inspect::currentSession();
+    const hMixWave w = SoundMixOpenWave(h, path.c_str(), 0, MIX_WAVE_FILE);
+    const MixWave* mw = SoundMixWaveInfo(w);
     std::vector<uint8_t> bytes(mw->header.data, mw->header.data + mw->header.bufferLength);
-    ReleaseMixWave(w);
+    SoundMixFreeWave(h, w);
     return bytes;
 }
 
@@ -85,13 +85,13 @@ TEST(SoundDisk, NameAcceptedThenPointsSoundFollowWithinABlock) {
         TForm1 f(services);
         two = converted(exe.path() + "cg/2.wav");
         four = converted(exe.path() + "cg/4.wav");
-        const size_t loaded = LiveMixWaveCount();
+        const size_t loaded = mixer::inspect::liveWaveCount();
         f.PlaySound("2.wav");  // the name accepted
         f.PlaySound("4.wav");  // and the points it brings, right behind
         // Heard to its end: the first wave is freed by its notice, the last stays.
-        EXPECT_TRUE(pumpUntil([&] { return LiveMixWaveCount() == loaded && MixQueueEmpty(); },
+        EXPECT_TRUE(pumpUntil([&] { return mixer::inspect::liveWaveCount() == loaded && (mixer::inspect::deviceQueueLength() == 0); },
                               std::chrono::seconds(20)));
-        EXPECT_EQ(MixPoolFreeCount(), 100);
+        EXPECT_EQ(mixer::inspect::poolFreeCount(), 100);
     }
     const std::vector<uint8_t> stream = readStream();
     ASSERT_GT(two.size(), 1000u);
@@ -122,7 +122,7 @@ TEST(SoundDisk, TheEventLoopKeepsTheDeviceFed) {
         f->PlaySound("4.wav");
         auto* poll = new QTimer(f);
         QObject::connect(poll, &QTimer::timeout, f, [&heard, f, poll] {
-            if (!MixQueueEmpty() || CurrentSession->channelHeads[1] != nullptr) return;
+            if (mixer::inspect::deviceQueueLength() != 0 || !mixer::inspect::channelPlays(mixer::inspect::currentSession(), 1).empty()) return;
             heard = true;
             poll->stop();
             f->close();
@@ -134,10 +134,12 @@ TEST(SoundDisk, TheEventLoopKeepsTheDeviceFed) {
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [&stalled] {
-        if (MixSession* s = CurrentSession)
-            stalled = "device queue " + std::string(MixQueueEmpty() ? "empty" : "busy") + ", channel 1 " +
-                      (s->channelHeads[1] ? "holds a play" : "idle") + ", mix position " +
-                      std::to_string(s->mixPosition) + ", heard " + std::to_string(PlayPosition(*s, 1));
+        namespace inspect = mixer::inspect;
+        if (const hMixSession s = inspect::currentSession())
+            stalled = "device queue " + std::string(inspect::deviceQueueLength() == 0 ? "empty" : "busy") +
+                      ", channel 1 " + (inspect::channelPlays(s, 1).empty() ? "idle" : "holds a play") +
+                      ", mix position " + std::to_string(inspect::mixPosition(s)) + ", heard " +
+                      std::to_string(inspect::heardPosition(s));
         QCoreApplication::exit(5);
     });
     guard.start(60000);

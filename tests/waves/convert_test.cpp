@@ -16,25 +16,25 @@ uint8_t* copyOf(const Bytes& b) {
 }
 
 // Runs one conversion on a malloc'd copy and returns the result as bytes.
-Bytes convert(MixSampleFormat to, MixSampleFormat from, const Bytes& in) {
+Bytes convert(mixer::SampleFormat to, mixer::SampleFormat from, const Bytes& in) {
     int32_t length = int32_t(in.size());
-    uint8_t* out = ConvertMixSamples(to, from, copyOf(in), length);
+    uint8_t* out = mixer::convertSamples(to, from, copyOf(in), length);
     Bytes result(out, out + length);
     std::free(out);
     return result;
 }
 
-std::string convertError(MixSampleFormat to, MixSampleFormat from, const Bytes& in) {
+std::string convertError(mixer::SampleFormat to, mixer::SampleFormat from, const Bytes& in) {
     int32_t length = int32_t(in.size());
     try {
-        std::free(ConvertMixSamples(to, from, copyOf(in), length));
+        std::free(mixer::convertSamples(to, from, copyOf(in), length));
     } catch (const ESoundMixError& e) {
         return e.message();
     }
     return "no error";
 }
 
-const MixSampleFormat kMono11{1, 11025, 8};
+const mixer::SampleFormat kMono11{1, 11025, 8};
 
 }  // namespace
 
@@ -88,7 +88,7 @@ TEST(Convert, TheSameFormatIsHandedBackUntouched) {
     const Bytes in{1, 2, 3};
     int32_t length = 3;
     uint8_t* buffer = copyOf(in);
-    EXPECT_EQ(ConvertMixSamples({2, 22050, 8}, {2, 22050, 8}, buffer, length), buffer);
+    EXPECT_EQ(mixer::convertSamples({2, 22050, 8}, {2, 22050, 8}, buffer, length), buffer);
     EXPECT_EQ(length, 3);
     std::free(buffer);
 }
@@ -97,7 +97,7 @@ TEST(Convert, RefusesWhatItCannotConvert) {
     EXPECT_EQ(convertError(kMono11, {1, 11025, 24}, {1, 2, 3}), "File format not supported");
     EXPECT_EQ(convertError(kMono11, {1, 11025, 0}, {1, 2, 3}), "File format not supported");
     const std::string divide = "0 \x82\xc9\x82\xe6\x82\xe9\x8f\x9c\x8e\x5a";  // 0 による除算
-    EXPECT_EQ(MixDivisionByZeroMessage(), divide);
+    EXPECT_EQ(mixer::divisionByZeroMessage(), divide);
     EXPECT_EQ(convertError(kMono11, {0, 11025, 8}, {1, 2}), divide);
     EXPECT_EQ(convertError(kMono11, {0, 22050, 16}, {1, 2}), divide);
     EXPECT_EQ(convertError(kMono11, {1, 0, 8}, {1, 2}), divide);
@@ -105,7 +105,7 @@ TEST(Convert, RefusesWhatItCannotConvert) {
 }
 
 TEST(Convert, EmptyOrOversizedResultsAreOutOfMemory) {
-    const std::string oom = kMixOutOfMemory;
+    const std::string oom = mixer::kOutOfMemory;
     EXPECT_NE(oom.find("data.  Try"), std::string::npos);
     EXPECT_EQ(convertError(kMono11, {1, 11025, 16}, {1}), oom);           // no whole 16-bit sample
     EXPECT_EQ(convertError({2, 11025, 8}, {3, 11025, 8}, {1, 2}), oom);   // no whole frame

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "fuzz/wave_entry.h"
+#include "mixer/inspect.h"
 #include "mixer/wave_load.h"
 
 namespace fs = std::filesystem;
@@ -27,7 +28,7 @@ TEST(WaveCorpus, EveryKeptInputLoadsOrFailsCleanly) {
         const auto bytes = readAll(e.path());
         SCOPED_TRACE(e.path().filename().string());
         loads += FeedWaveImage(bytes.data(), bytes.size());
-        EXPECT_EQ(LiveMixWaveCount(), 0u);
+        EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
         ++files;
     }
     EXPECT_GE(files, 10u);
@@ -42,13 +43,13 @@ TEST(CgWaves, EverySoundLoadsIntoEverySessionFormat) {
         for (int channels : {1, 2})
             for (int rate : {11025, 22050, 44100}) {
                 hMixWave h = 0;
-                ASSERT_NO_THROW(h = LoadMixWave({channels, rate}, path.c_str(), 0, MIX_WAVE_FILE));
-                const MixWave* w = LookupMixWave(h);
+                ASSERT_NO_THROW(h = mixer::loadWave({channels, rate}, path.c_str(), 0, MIX_WAVE_FILE));
+                const MixWave* w = mixer::lookupWave(h);
                 ASSERT_NE(w, nullptr);
                 EXPECT_GT(w->header.bufferLength, 0u);
                 EXPECT_EQ(w->header.bufferLength % unsigned(channels), 0u);
-                ReleaseMixWave(h);
+                mixer::releaseWave(h);
             }
     }
-    EXPECT_EQ(LiveMixWaveCount(), 0u);
+    EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
 }

@@ -3,7 +3,7 @@
 #include <numeric>
 #include <random>
 
-#include "tests/mixer/mixer_fixture.h"
+#include "mixer_fixture.h"
 
 namespace {
 
@@ -12,8 +12,8 @@ std::vector<uint8_t> mix(std::vector<std::vector<uint8_t>> sources, bool referen
     for (auto& s : sources) ptrs.push_back(s.data());
     std::vector<uint8_t> out(sources[0].size());
     auto n = static_cast<uint16_t>(out.size());
-    if (reference) MixSamplesReference(out.data(), ptrs.data(), static_cast<int>(ptrs.size()), n);
-    else MixSamples(out.data(), ptrs.data(), static_cast<int>(ptrs.size()), n);
+    if (reference) mixer::mixSamplesReference(out.data(), ptrs.data(), static_cast<int>(ptrs.size()), n);
+    else mixer::mixSamples(out.data(), ptrs.data(), static_cast<int>(ptrs.size()), n);
     return out;
 }
 
@@ -41,9 +41,8 @@ TEST(MixSamples, OrderOfSourcesDoesNotMatter) {
 }
 
 TEST(MixSamples, EveryVectorLoopAgreesWithReference) {
-  for (bool widest : {false, true}) {
-    SCOPED_TRACE(widest ? "widest" : "baseline");
-    MixSamplesUseWidest(widest);
+  for (mixer::VectorLoop loop : {mixer::VectorLoop::Baseline, mixer::VectorLoop::Widest}) {
+    SCOPED_TRACE(loop == mixer::VectorLoop::Widest ? "widest" : "baseline");
     std::mt19937 rng(7);
     std::vector<uint8_t> pool(8 * 4200);
     for (auto& b : pool) b = static_cast<uint8_t>(rng());
@@ -53,8 +52,8 @@ TEST(MixSamples, EveryVectorLoopAgreesWithReference) {
             const uint8_t* src[8];
             for (int j = 0; j < k; ++j) src[j] = pool.data() + j * 4200 + (rng() % 64);  // unaligned too
             size_t at = rng() % 64;
-            MixSamples(fast.data() + at, src, k, static_cast<uint16_t>(n));
-            MixSamplesReference(slow.data() + at, src, k, static_cast<uint16_t>(n));
+            mixer::mixSamples(fast.data() + at, src, k, static_cast<uint16_t>(n), loop);
+            mixer::mixSamplesReference(slow.data() + at, src, k, static_cast<uint16_t>(n));
             ASSERT_TRUE(std::equal(fast.begin() + at, fast.begin() + at + n, slow.begin() + at)) << k << " " << n;
         }
   }
@@ -62,8 +61,8 @@ TEST(MixSamples, EveryVectorLoopAgreesWithReference) {
 
 class Fill : public MixerTest {
 protected:
-    MixSession* s = nullptr;
-    MixBlock* block = nullptr;
+    mixer::Session* s = nullptr;
+    mixer::Block* block = nullptr;
     std::vector<uint8_t> out;
 
     void SetUp() override {
@@ -72,12 +71,12 @@ protected:
         hMixSession h = SoundMixInit(nullptr);
         SoundMixActivate(h, true);
         s = &session(h);
-        block = TakeFreeBlock(*s);
+        block = takeFreeBlock(*s);
         ASSERT_NE(block, nullptr);
     }
 
     bool fill() {
-        bool produced = FillBlock(*s, block, false);
+        bool produced = fillBlock(*s, block, mixer::AfterFill::Keep);
         out.assign(block->data, block->data + s->blockLength);
         return produced;
     }
@@ -97,8 +96,8 @@ TEST_F(Fill, NothingSoundingProducesNothing) {
     s->mixPosition = 1000;
     EXPECT_FALSE(fill());
     EXPECT_EQ(s->mixPosition, 1000);
-    EXPECT_FALSE(FillBlock(*s, nullptr, true));
-    EXPECT_TRUE(FillBlock(*s, block, true) == false && block->free);
+    EXPECT_FALSE(fillBlock(*s, nullptr, mixer::AfterFill::Write));
+    EXPECT_TRUE(fillBlock(*s, block, mixer::AfterFill::Write) == false && block->free);
 }
 
 TEST_F(Fill, PlayStartingMidBlockIsACopyWithSilenceAround) {
@@ -132,7 +131,7 @@ TEST_F(Fill, LoopsWrapBackToTheFirstByte) {
     EXPECT_EQ(out, cat({silence(10), w, w, silence(102)}));
 
     s->mixPosition = 0;
-    s->channelHeads[0]->end = MixPlayEnd(10, MIX_LOOP_FOREVER, 200);
+    s->channelHeads[0]->end = mixer::playEnd(10, mixer::kLoopForever, 200);
     ASSERT_TRUE(fill());
     EXPECT_EQ(out, cat({silence(10), w, w, slice(w, 0, 102)}));
     ASSERT_TRUE(fill());  // position 512 is offset 102 of the third pass
@@ -143,7 +142,7 @@ TEST_F(Fill, LoopsWrapBackToTheFirstByte) {
 TEST_F(Fill, BackToBackPlaysOnOneChannelJoinSeamlessly) {
     const auto& a = keep(ramp(150, 11));
     const auto& b = keep(ramp(170, 90));
-    MixPlayEntry* first = queuePlay(*s, 2, a, 40);
+    mixer::PlayEntry* first = queuePlay(*s, 2, a, 40);
     queuePlay(*s, 2, b, first->end);
     ASSERT_TRUE(fill());
     EXPECT_EQ(out, cat({silence(40), a, b, silence(512 - 360)}));
@@ -174,8 +173,8 @@ TEST_F(Fill, EndedButUnretiredPlaysAreSilent) {
 TEST_F(Fill, ClosedChannelsAreNotHeard) {
     const auto& w = keep(std::vector<uint8_t>(512, 1));
     queuePlay(*s, 4, w, 0);
-    MixPlayEntry* queue = s->channelHeads[4];
-    s->channelHeads[4] = MixClosedChannel();
+    mixer::PlayEntry* queue = s->channelHeads[4];
+    s->channelHeads[4] = pool().closedChannel();
     EXPECT_FALSE(fill());
     s->channelHeads[4] = queue;
     EXPECT_TRUE(fill());
@@ -183,9 +182,9 @@ TEST_F(Fill, ClosedChannelsAreNotHeard) {
 
 TEST_F(Fill, PositionsBeyondThirtyTwoBits) {
     const auto& w = keep(ramp(300, 17));
-    MixPosition far = (MixPosition{1} << 33) + 1000;
+    mixer::Position far = (mixer::Position{1} << 33) + 1000;
     s->mixPosition = far - 100;
-    queuePlay(*s, 0, w, far, MIX_LOOP_FOREVER);
+    queuePlay(*s, 0, w, far, mixer::kLoopForever);
     ASSERT_TRUE(fill());
     EXPECT_EQ(out, cat({silence(100), w, slice(w, 0, 112)}));
     EXPECT_EQ(s->mixPosition, far + 412);

@@ -3,6 +3,7 @@
 // says which of the eight channels are open (bit i: channel i).
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "mixer/soundmix.h"
 
@@ -38,12 +39,30 @@ public:
     void FreeWave(hMixWave wave);
     void Play(int32_t channel, hMixWave wave, hMixWindow notify, uint32_t flags, uint16_t loops);
 
+    // Play once, free when heard. PlayOnce takes the wave over and plays it
+    // once on the channel; when its end notice arrives the wave is freed,
+    // unless the caller still holds it then (Hold). Release: the caller lets
+    // go of a wave, whoever loaded it; it is freed at once, or at its end
+    // notice while a PlayOnce of it is still to be heard. Waves of PlayOnce
+    // still loaded when the component goes are freed with it.
+    void PlayOnce(int32_t channel, hMixWave wave);
+    void Hold(hMixWave wave);
+    void Release(hMixWave wave);
+
     hMixSession session() const { return session_; }
 
 private:
+    static intptr_t noticeProc(void* self, hMixWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+    void heard(hMixWave wave);
+    void freeQuietly(hMixWave wave);
+
     SoundMixApi api_;
     MixPlayParams params_{};
     hMixSession session_ = 0;
     bool activated_ = false;
     uint8_t channels_ = 0;
+    hMixWindow noticeWindow_ = 0;   // receives PlayOnce's end notices; made by the first
+    std::vector<hMixWave> owned_;   // PlayOnce's waves not yet freed
+    std::vector<hMixWave> playing_; // ... and of those, the ones still to be heard
+    std::vector<hMixWave> held_;    // waves the caller holds
 };

@@ -1,12 +1,12 @@
 // Taking the device, keeping its blocks filled, the two positions.
-#include "tests/mixer/mixer_fixture.h"
+#include "mixer_fixture.h"
 
 namespace {
 
 class Pump : public MixerTest {
 protected:
     hMixSession h = 0;
-    MixSession* s = nullptr;
+    mixer::Session* s = nullptr;
 
     void start(const std::string& ini = "", const MixConfig* config = nullptr) {
         writeIni(ini);
@@ -16,7 +16,7 @@ protected:
 
     size_t queueLength() {
         size_t n = 0;
-        for (MixBlock* b = MixQueueHead(); b; b = b->link) ++n;
+        for (mixer::Block* b = queue().head(); b; b = b->link) ++n;
         return n;
     }
 
@@ -29,10 +29,10 @@ TEST_F(Pump, ActivationOpensAndDeactivationGivesBack) {
     start("[general]\nWaveOutDevice=0\n", nullptr);
     SoundMixActivate(h, true);
     EXPECT_TRUE(s->activated);
-    EXPECT_EQ(DeviceSession, s);
+    EXPECT_EQ(deviceSession(), s);
     EXPECT_TRUE(wave.isOpen());
     EXPECT_EQ(wave.openedFormat().samplesPerSec, 11025u);
-    EXPECT_EQ(wave.prepared(), MIX_BLOCK_COUNT);
+    EXPECT_EQ(wave.prepared(), mixer::kBlockCount);
     EXPECT_TRUE(IsCallbackWindow(wave.callbackWindow()));
     EXPECT_TRUE(wave.written().empty());  // nothing plays, nothing is queued
 
@@ -43,11 +43,11 @@ TEST_F(Pump, ActivationOpensAndDeactivationGivesBack) {
     hMixWindow window = wave.callbackWindow();
     SoundMixActivate(h, false);
     EXPECT_FALSE(s->activated);
-    EXPECT_EQ(DeviceSession, nullptr);
+    EXPECT_EQ(deviceSession(), nullptr);
     EXPECT_FALSE(wave.isOpen());
     EXPECT_EQ(wave.prepared(), 0);
     EXPECT_FALSE(IsCallbackWindow(window));
-    EXPECT_EQ(MixBlockAt(0), nullptr);
+    EXPECT_EQ(blockAt(0), nullptr);
 
     wave.clearLog();
     SoundMixActivate(h, false);  // already inactive: nothing happens
@@ -71,7 +71,7 @@ TEST_F(Pump, BlocksCarryTheMixAndComeBackByTheirDoneFlag) {
     // Two blocks done, one message: both come back.
     wave.complete(2);
     wave.clearLog();
-    SoundMixPump();
+    mx().pump();
     ASSERT_EQ(wave.written().size(), 2u);
     EXPECT_EQ(wave.written()[1], slice(w, 5 * 2048, 2048));
     EXPECT_EQ(DispatchPostedMessages(), 2);  // the late messages find nothing more to do
@@ -81,12 +81,12 @@ TEST_F(Pump, BlocksCarryTheMixAndComeBackByTheirDoneFlag) {
 TEST_F(Pump, TwoBlocksInUseMeansBlocksZeroAndOne) {
     start("[default]\nWaveBlocks=2\nWaveBlockLen=512\n");
     const auto& w = keep(ramp(300));
-    queuePlay(*s, 0, w, 0, MIX_LOOP_FOREVER);
+    queuePlay(*s, 0, w, 0, mixer::kLoopForever);
     SoundMixActivate(h, true);
     for (int i = 0; i < 20; ++i) playBlock();
     ASSERT_EQ(wave.written().size(), 22u);
     for (WaveHeader* header : wave.writtenHeaders())
-        EXPECT_TRUE(header == &MixBlockAt(0)->header || header == &MixBlockAt(1)->header);
+        EXPECT_TRUE(header == &blockAt(0)->header || header == &blockAt(1)->header);
     EXPECT_EQ(wave.queued(), 2u);
 }
 
@@ -100,7 +100,7 @@ TEST_F(Pump, FinishedPlaysAreRetiredWithTheirNotice) {
     });
     hMixWindow listener = CreateCallbackWindow("MixerTestNotices");
     const auto& w = keep(ramp(600));
-    MixPlayEntry* e = queuePlay(*s, 5, w, 0, 0, listener);
+    mixer::PlayEntry* e = queuePlay(*s, 5, w, 0, 0, listener);
     hMixWave id = e->params.wave;
     queuePlay(*s, 6, keep(ramp(512)), 0);
     SoundMixActivate(h, true);
@@ -115,7 +115,7 @@ TEST_F(Pump, FinishedPlaysAreRetiredWithTheirNotice) {
     DispatchPostedMessages();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0], std::make_pair(uintptr_t{5}, intptr_t(id)));
-    EXPECT_EQ(MixPoolFreeCount(), MIX_POOL_SIZE);
+    EXPECT_EQ(pool().freeCount(), mixer::kPoolSize);
     EXPECT_EQ(wave.queued(), 0u);  // fallen idle
     DestroyCallbackWindow(listener);
 }
@@ -157,22 +157,22 @@ TEST_F(Pump, StereoClockPositionsAreEven) {
     SoundMixActivate(h, true);
     for (uint32_t ms = 0; ms < 200; ++ms) {
         clockNow += 1;
-        EXPECT_EQ(PlayPosition(*s, 0) % 2, 0) << ms;
+        EXPECT_EQ(mx().playPosition(*s, mixer::PositionFrom::Clock) % 2, 0) << ms;
     }
-    EXPECT_EQ(PlayPosition(*s, 0), 4410);
+    EXPECT_EQ(mx().playPosition(*s, mixer::PositionFrom::Clock), 4410);
 }
 
 TEST_F(Pump, ClockPositionSurvivesTheClockWrapping) {
     start();
     clockNow = 0xFFFFF000u;
-    SyncPosition(*s, 1000);
+    syncPosition(*s, 1000);
     clockNow += 0x2000;  // wrapped past zero
-    EXPECT_EQ(PlayPosition(*s, 0), 1000 + 0x2000 * 11025 / 1000);
+    EXPECT_EQ(mx().playPosition(*s, mixer::PositionFrom::Clock), 1000 + 0x2000 * 11025 / 1000);
     // Six weeks of sound: the anchor moves on, nothing overflows.
-    MixPosition last = PlayPosition(*s, 0);
+    mixer::Position last = mx().playPosition(*s, mixer::PositionFrom::Clock);
     for (int i = 0; i < 42; ++i) {
         clockNow += 86400000u;
-        MixPosition p = PlayPosition(*s, 0);
+        mixer::Position p = mx().playPosition(*s, mixer::PositionFrom::Clock);
         EXPECT_EQ(p - last, int64_t{86400} * 11025);
         last = p;
     }
@@ -184,16 +184,16 @@ TEST_F(Pump, ResetReturnsBlocksAndLateMessagesTakeNothingNew) {
     queuePlay(*s, 0, w, 0);
     SoundMixActivate(h, true);
     wave.play(1000);
-    ResetKeepingPosition(*s);
+    resetKeepingPosition(*s);
     EXPECT_EQ(wave.position(), 0u);
-    EXPECT_EQ(PlayPosition(*s, 1), 1000);
+    EXPECT_EQ(mx().playPosition(*s, mixer::PositionFrom::DeviceCounter), 1000);
     EXPECT_EQ(s->mixPosition, 1000);
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(MixBlockAt(i)->header.done());
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(blockAt(i)->header.done());
 
     // Take the returned blocks back by hand, as a remix does, and queue new ones.
-    MixQueueReclaimAll();
+    queue().reclaimAll();
     wave.clearLog();
-    MixRefill(*s);
+    refill(*s);
     ASSERT_EQ(wave.written().size(), 3u);
     EXPECT_EQ(wave.written()[0], slice(w, 1000, 2048));
     // The reset's own messages arrive now: the new blocks are not done, so they stay.
@@ -205,14 +205,14 @@ TEST_F(Pump, ResetReturnsBlocksAndLateMessagesTakeNothingNew) {
 TEST_F(Pump, IdlePositionRestartsFromZero) {
     start();
     SoundMixActivate(h, true);
-    SyncPosition(*s, 77777);
+    syncPosition(*s, 77777);
     openChannel(*s, 2);
-    ResetIdlePosition(*s);
+    resetIdlePosition(*s);
     EXPECT_EQ(s->mixPosition, 0);
 
-    SyncPosition(*s, 500);
+    syncPosition(*s, 500);
     queuePlay(*s, 2, keep(ramp(10)), 500);
-    ResetIdlePosition(*s);
+    resetIdlePosition(*s);
     EXPECT_EQ(s->mixPosition, 500);
 }
 
@@ -221,7 +221,7 @@ TEST_F(Pump, FailedActivationsKeepTheClaim) {
     wave.refuseOpen(MMSYSERR_ALLOCATED);
     expectError([this] { SoundMixActivate(h, true); }, "Failed to open waveform output device #4");
     EXPECT_FALSE(s->activated);
-    EXPECT_EQ(DeviceSession, s);
+    EXPECT_EQ(deviceSession(), s);
     EXPECT_EQ(s->window, 0u);
 
     wave.refuseOpen(0);
@@ -229,17 +229,17 @@ TEST_F(Pump, FailedActivationsKeepTheClaim) {
     SoundMixActivate(h, true);  // claimed already: returns at once
     EXPECT_TRUE(wave.calls().empty());
     EXPECT_FALSE(s->activated);
-    SoundMixPump();  // a stray message while claimed but closed does nothing
+    mx().pump();  // a stray message while claimed but closed does nothing
     EXPECT_TRUE(wave.calls().empty());
 
     SoundMixActivate(h, false);
-    EXPECT_EQ(DeviceSession, nullptr);
+    EXPECT_EQ(deviceSession(), nullptr);
 
     wave.refusePrepare(3, 11);
     expectError([this] { SoundMixActivate(h, true); }, "Unable to prepare wave header #11");
     EXPECT_FALSE(wave.isOpen());
     EXPECT_EQ(wave.prepared(), 0);
-    EXPECT_EQ(MixBlockAt(0), nullptr);
+    EXPECT_EQ(blockAt(0), nullptr);
     SoundMixActivate(h, false);
 
     wave.refusePrepare(-1, 0);
@@ -255,8 +255,8 @@ TEST_F(Pump, RefusedBlockIsFreedAndOthersStay) {
     expectError([this] { SoundMixActivate(h, true); }, "Failed to write block to device");
     EXPECT_TRUE(s->activated);
     EXPECT_EQ(queueLength(), 1u);
-    EXPECT_FALSE(MixBlockAt(0)->free);
-    EXPECT_TRUE(MixBlockAt(1)->free);
+    EXPECT_FALSE(blockAt(0)->free);
+    EXPECT_TRUE(blockAt(1)->free);
     EXPECT_EQ(s->mixPosition, 4096);  // the refused block's bytes are skipped, as the device never had them
     EXPECT_EQ(s->channelHeads[0]->length, 10000);
 }
@@ -266,22 +266,22 @@ TEST_F(Pump, MessagesWithoutADeviceSessionDoNothing) {
     SoundMixActivate(h, true);
     hMixWindow window = wave.callbackWindow();
     SoundMixActivate(h, false);
-    SoundMixPump();
+    mx().pump();
     EXPECT_FALSE(PostWindowMessage(window, MM_WOM_DONE, 0, 0));  // the window has gone
     EXPECT_EQ(DispatchPostedMessages(), 0);
 }
 
 TEST_F(Pump, CloseSessionGivesBackTheDeviceAndThePlays) {
     start();
-    queuePlay(*s, 0, keep(ramp(10000)), 0, MIX_LOOP_FOREVER);
+    queuePlay(*s, 0, keep(ramp(10000)), 0, mixer::kLoopForever);
     queuePlay(*s, 6, keep(ramp(100)), 0);
     SoundMixActivate(h, true);
     SoundMixCloseSession(h);
     EXPECT_FALSE(wave.isOpen());
-    EXPECT_EQ(DeviceSession, nullptr);
-    EXPECT_EQ(CurrentSession, nullptr);
-    EXPECT_EQ(MixPoolFreeCount(), MIX_POOL_SIZE);
-    EXPECT_EQ(MixSessionHandle(), 0u);
+    EXPECT_EQ(deviceSession(), nullptr);
+    EXPECT_EQ(current(), nullptr);
+    EXPECT_EQ(pool().freeCount(), mixer::kPoolSize);
+    EXPECT_EQ(mx().sessionHandle(), 0u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// A mixer on the virtual device, with a hand-driven clock and its own
-// SOUNDMIX.INI directory. Plays are placed on channel queues directly.
+// The mixer's own white-box tests: the one mixer on the virtual device, with
+// a hand-driven clock and its own SOUNDMIX.INI directory. Plays are placed on
+// channel queues directly, and the mixer's inner steps are called one by one
+// through the members below (MixerTest is the Mixer's friend).
 #pragma once
 #include <gtest/gtest.h>
 
@@ -11,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "mixer/mixer_internal.h"
+#include "mixer_internal.h"
 #include "platform/milli_clock.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
@@ -35,7 +37,7 @@ protected:
     }
 
     void TearDown() override {
-        if (hMixSession h = MixSessionHandle()) SoundMixCloseSession(h);
+        if (hMixSession h = mx().sessionHandle()) SoundMixCloseSession(h);
         DispatchPostedMessages();
         SetMilliClockSource(nullptr);
         std::filesystem::remove_all(dir);
@@ -43,7 +45,24 @@ protected:
 
     void writeIni(const std::string& text) { std::ofstream(dir / "SOUNDMIX.INI") << text; }
 
-    MixSession& session(hMixSession h) { return *MixFindSession(h); }
+    // ---- the mixer's insides
+    static mixer::Mixer& mx() { return mixer::theMixer(); }
+    static mixer::Pool& pool() { return mx().pool_; }
+    static mixer::DeviceQueue& queue() { return mx().queue_; }
+    static mixer::Block* blockAt(int i) { return mx().blockAt(i) ? &mx().blocks_[size_t(i)] : nullptr; }
+    static mixer::Session* current() { return mx().current_; }
+    static void setCurrent(mixer::Session* s) { mx().current_ = s; }
+    static mixer::Session* deviceSession() { return mx().deviceSession_; }
+    static mixer::Session& useSession(hMixSession h) { return mx().useSession(h); }
+    static bool deviceCanPlay(const mixer::Session& s) { return mx().deviceCanPlaySessionFormat(s); }
+    static void syncPosition(mixer::Session& s, mixer::Position p) { mx().syncPosition(s, p); }
+    static void resetKeepingPosition(mixer::Session& s) { mx().resetKeepingPosition(s); }
+    static void resetIdlePosition(mixer::Session& s) { mx().resetIdlePosition(s); }
+    static void refill(mixer::Session& s) { mx().refill(s); }
+    static mixer::Block* takeFreeBlock(mixer::Session& s) { return mx().takeFreeBlock(s); }
+    static bool fillBlock(mixer::Session& s, mixer::Block* b, mixer::AfterFill then) { return mx().fillBlock(s, b, then); }
+
+    mixer::Session& session(hMixSession h) { return *mx().findSession(h); }
 
     static void expectError(const std::function<void()>& f, const std::string& message) {
         try {
@@ -54,8 +73,8 @@ protected:
         }
     }
 
-    static void openChannel(MixSession& s, int c) {
-        if (MixChannelIsOpen(s, c)) return;
+    static void openChannel(mixer::Session& s, int c) {
+        if (mx().channelIsOpen(s, c)) return;
         s.channelHeads[c] = nullptr;
         ++s.openChannels;
     }
@@ -73,19 +92,19 @@ protected:
     }
 
     // Queues a play at the end of the channel, starting at start or after the last play.
-    MixPlayEntry* queuePlay(MixSession& s, int c, const std::vector<uint8_t>& bytes, MixPosition start,
+    mixer::PlayEntry* queuePlay(mixer::Session& s, int c, const std::vector<uint8_t>& bytes, mixer::Position start,
                             uint16_t loops = 0, hMixWindow notify = 0) {
         openChannel(s, c);
-        MixPlayEntry* e = MixPoolTake();
+        mixer::PlayEntry* e = pool().take();
         if (!e) return nullptr;
-        e->params = MixPlayParams{24, MixSessionHandle(), c, static_cast<hMixWave>(waves.size()), notify, 0, loops};
+        e->params = MixPlayParams{24, mx().sessionHandle(), c, static_cast<hMixWave>(waves.size()), notify, 0, loops};
         e->wave = e->params.wave;
         e->data = bytes.data();
         e->length = static_cast<int32_t>(bytes.size());
-        MixPlayEntry** tail = &s.channelHeads[c];
+        mixer::PlayEntry** tail = &s.channelHeads[c];
         while (*tail) tail = &(*tail)->link;
         e->start = start;
-        e->end = MixPlayEnd(start, loops, e->length);
+        e->end = mixer::playEnd(start, loops, e->length);
         *tail = e;
         return e;
     }

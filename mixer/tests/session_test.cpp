@@ -1,5 +1,5 @@
 // Creating and closing sessions: the profile, the config record, refusals.
-#include "tests/mixer/mixer_fixture.h"
+#include "mixer_fixture.h"
 
 namespace {
 
@@ -7,9 +7,9 @@ using Session = MixerTest;
 
 TEST_F(Session, WithoutProfileTheDefaultsHold) {
     hMixSession h = SoundMixInit(nullptr);
-    MixSession& s = session(h);
-    EXPECT_EQ(s.remix, MixRemix::Immediate);
-    EXPECT_EQ(s.devicePositionFlag, 0);
+    mixer::Session& s = session(h);
+    EXPECT_EQ(s.remix, mixer::Remix::Immediate);
+    EXPECT_EQ(s.goodWavePos, 0);
     EXPECT_EQ(s.blocksInUse, 3);
     EXPECT_EQ(s.blockLength, 2048);
     EXPECT_EQ(s.format.samplesPerSec, 11025u);
@@ -18,8 +18,8 @@ TEST_F(Session, WithoutProfileTheDefaultsHold) {
     EXPECT_EQ(s.deviceId, 0);
     EXPECT_STREQ(s.name, "Virtual Wave Out");
     EXPECT_FALSE(s.activated);
-    for (int c = 0; c < MIX_CHANNEL_COUNT; ++c) EXPECT_FALSE(MixChannelIsOpen(s, c));
-    EXPECT_EQ(CurrentSession, &s);
+    for (int c = 0; c < mixer::kChannelCount; ++c) EXPECT_FALSE(mx().channelIsOpen(s, c));
+    EXPECT_EQ(current(), &s);
 }
 
 TEST_F(Session, ConfigRecordIsHonouredOnlyAtSizeTen) {
@@ -67,16 +67,16 @@ TEST_F(Session, ProfileValuesAreClampedOrMasked) {
     writeIni("[default]\nWaveBlocks=1\nGoodWavePos=257\nRemix=2\n");
     hMixSession h = SoundMixInit(nullptr);
     EXPECT_EQ(session(h).blocksInUse, 2);
-    EXPECT_EQ(session(h).devicePositionFlag, 1);
-    EXPECT_EQ(session(h).remix, MixRemix::Deferred);
+    EXPECT_EQ(session(h).goodWavePos, 1);
+    EXPECT_EQ(session(h).remix, mixer::Remix::Deferred);
     SoundMixCloseSession(h);
 
     // The device section overrides the defaults.
     writeIni("[default]\nRemix=2\n[Virtual Wave Out]\nWaveBlocks=9\nGoodWavePos=2\nRemix=1\nSamplesPerSec=44\n");
     h = SoundMixInit(nullptr);
     EXPECT_EQ(session(h).blocksInUse, 6);
-    EXPECT_EQ(session(h).devicePositionFlag, 2);
-    EXPECT_EQ(session(h).remix, MixRemix::Immediate);
+    EXPECT_EQ(session(h).goodWavePos, 2);
+    EXPECT_EQ(session(h).remix, mixer::Remix::Immediate);
     EXPECT_EQ(session(h).format.samplesPerSec, 44100u);
 }
 
@@ -126,17 +126,17 @@ TEST_F(Session, UnusableDevicesAreRefused) {
     expectError([] { SoundMixInit(nullptr); },
                 "Blocking Card is a syncronous (blocking) wave output device.  This will not permit audio to play "
                 "while other applications are running");
-    EXPECT_EQ(MixSessionHandle(), 0u);
-    EXPECT_EQ(CurrentSession, nullptr);
+    EXPECT_EQ(mx().sessionHandle(), 0u);
+    EXPECT_EQ(current(), nullptr);
 
     wave.setDevices({{"Old Card", 2, 0}});
     writeIni("[not compatible]\nOld Card=1\n");
     expectError([] { SoundMixInit(nullptr); }, "Old Card is not compatible with the realtime sound mixer");
-    EXPECT_EQ(MixSessionHandle(), 0u);
+    EXPECT_EQ(mx().sessionHandle(), 0u);
 
     wave.setDevices({});
     expectError([] { SoundMixInit(nullptr); }, "No wave output devices available");
-    EXPECT_EQ(MixSessionHandle(), 0u);
+    EXPECT_EQ(mx().sessionHandle(), 0u);
 
     // None of the refusals leaves anything behind.
     wave.setDevices({{"Good Card", 2, 0}});
@@ -158,31 +158,31 @@ TEST_F(Session, LongNamesAreCutAndFailedCapsMeanUnknown) {
 
 TEST_F(Session, SecondInitLeavesTheFirstAndThePool) {
     hMixSession h = SoundMixInit(nullptr);
-    MixSession& s = session(h);
+    mixer::Session& s = session(h);
     queuePlay(s, 0, keep(ramp(100)), 0);
     queuePlay(s, 1, keep(ramp(100)), 0);
-    int free = MixPoolFreeCount();
+    int free = pool().freeCount();
     expectError([] { SoundMixInit(nullptr); }, "Session already initialized");
-    EXPECT_EQ(MixFindSession(h), &s);
-    EXPECT_EQ(MixPoolFreeCount(), free);
-    EXPECT_EQ(free, MIX_POOL_SIZE - 2);
+    EXPECT_EQ(mx().findSession(h), &s);
+    EXPECT_EQ(pool().freeCount(), free);
+    EXPECT_EQ(free, mixer::kPoolSize - 2);
     ASSERT_NE(s.channelHeads[1], nullptr);
     EXPECT_EQ(s.channelHeads[1]->length, 100);
 }
 
 TEST_F(Session, ClosedHandlesAreInvalid) {
     hMixSession old = SoundMixInit(nullptr);
-    MixSession& s = session(old);
+    mixer::Session& s = session(old);
     for (int i = 0; i < 30; ++i) queuePlay(s, i % 8, keep(ramp(10)), 0);
     SoundMixCloseSession(old);
-    EXPECT_EQ(CurrentSession, nullptr);
+    EXPECT_EQ(current(), nullptr);
     expectError([old] { SoundMixActivate(old, true); }, "Invalid Session handle");
     expectError([old] { SoundMixCloseSession(old); }, "Invalid Session handle");
     expectError([] { SoundMixActivate(0, true); }, "Invalid Session handle");
 
     hMixSession fresh = SoundMixInit(nullptr);
     EXPECT_NE(fresh, old);
-    EXPECT_EQ(MixPoolFreeCount(), MIX_POOL_SIZE);
+    EXPECT_EQ(pool().freeCount(), mixer::kPoolSize);
     expectError([old] { SoundMixActivate(old, false); }, "Invalid Session handle");
     expectError([fresh] { SoundMixActivate(fresh + 1, false); }, "Invalid Session handle");
     EXPECT_NO_THROW(SoundMixActivate(fresh, true));
@@ -190,28 +190,28 @@ TEST_F(Session, ClosedHandlesAreInvalid) {
 
 TEST_F(Session, PoolHoldsExactlyOneHundred) {
     SoundMixInit(nullptr);
-    std::vector<MixPlayEntry*> taken;
-    for (int i = 0; i < MIX_POOL_SIZE; ++i) taken.push_back(MixPoolTake());
+    std::vector<mixer::PlayEntry*> taken;
+    for (int i = 0; i < mixer::kPoolSize; ++i) taken.push_back(pool().take());
     EXPECT_EQ(std::count(taken.begin(), taken.end(), nullptr), 0);
     std::sort(taken.begin(), taken.end());
     EXPECT_EQ(std::unique(taken.begin(), taken.end()), taken.end());
-    EXPECT_EQ(MixPoolTake(), nullptr);
+    EXPECT_EQ(pool().take(), nullptr);
 
-    MixPoolGiveBack(taken[42]);
-    MixPoolGiveBack(nullptr);
-    EXPECT_EQ(MixPoolTake(), taken[42]);
-    EXPECT_EQ(MixPoolTake(), nullptr);
+    pool().giveBack(taken[42]);
+    pool().giveBack(nullptr);
+    EXPECT_EQ(pool().take(), taken[42]);
+    EXPECT_EQ(pool().take(), nullptr);
 }
 
 TEST_F(Session, PlayEndsNeverOverflow) {
-    EXPECT_EQ(MixPlayEnd(100, 0, 50), 150);
-    EXPECT_EQ(MixPlayEnd(100, 2, 50), 250);
-    EXPECT_EQ(MixPlayEnd(100, MIX_LOOP_FOREVER, 50), MIX_NEVER);
-    EXPECT_EQ(MixPlayEnd(MIX_NEVER, 0, 50), MIX_NEVER);
-    EXPECT_EQ(MixPlayEnd(MIX_NEVER - 10, 3, 50), MIX_NEVER);
+    EXPECT_EQ(mixer::playEnd(100, 0, 50), 150);
+    EXPECT_EQ(mixer::playEnd(100, 2, 50), 250);
+    EXPECT_EQ(mixer::playEnd(100, mixer::kLoopForever, 50), mixer::kNever);
+    EXPECT_EQ(mixer::playEnd(mixer::kNever, 0, 50), mixer::kNever);
+    EXPECT_EQ(mixer::playEnd(mixer::kNever - 10, 3, 50), mixer::kNever);
     // Past 32 bits, where a 32-bit count would have wrapped negative.
-    EXPECT_EQ(MixPlayEnd(int64_t{3} << 31, 0xFFFE, 0x7FFFFFFF), (int64_t{3} << 31) + int64_t{0xFFFF} * 0x7FFFFFFF);
-    EXPECT_EQ(MixPlayEnd(77, 5, 0), 77);
+    EXPECT_EQ(mixer::playEnd(int64_t{3} << 31, 0xFFFE, 0x7FFFFFFF), (int64_t{3} << 31) + int64_t{0xFFFF} * 0x7FFFFFFF);
+    EXPECT_EQ(mixer::playEnd(77, 5, 0), 77);
 }
 
 }  // namespace
@@ -227,21 +227,21 @@ TEST_F(SessionSeam, ValidationAndTheFormatQuery) {
     writeIni("[general]\nWaveOutDevice=5\n");
     MixConfig stereo{10, MIX_CONFIG_CHANNELS | MIX_CONFIG_RATE, 2, 22};
     hMixSession h = SoundMixInit(&stereo);
-    CurrentSession = nullptr;
-    expectError([h] { MixUseSession(h + 1); }, "Invalid Session handle");
-    EXPECT_EQ(CurrentSession, nullptr);
-    MixSession& s = MixUseSession(h);
-    EXPECT_EQ(CurrentSession, &s);
+    setCurrent(nullptr);
+    expectError([h] { useSession(h + 1); }, "Invalid Session handle");
+    EXPECT_EQ(current(), nullptr);
+    mixer::Session& s = useSession(h);
+    EXPECT_EQ(current(), &s);
 
-    MixWaveTarget target = MixSessionWaveTarget(s);
+    mixer::WaveTarget target = s.waveTarget();
     EXPECT_EQ(target.channels, 2);
     EXPECT_EQ(target.rate, 22050);
-    EXPECT_TRUE(MixDeviceCanPlaySessionFormat(s));  // asked of the default device, -1
+    EXPECT_TRUE(deviceCanPlay(s));  // asked of the default device, -1
     wave.refuseFormat(true);
-    EXPECT_FALSE(MixDeviceCanPlaySessionFormat(s));
+    EXPECT_FALSE(deviceCanPlay(s));
     wave.refuseFormat(false);
     s.deviceId = 7;  // a device that does not exist cannot play anything
-    EXPECT_FALSE(MixDeviceCanPlaySessionFormat(s));
+    EXPECT_FALSE(deviceCanPlay(s));
 }
 
 }  // namespace
