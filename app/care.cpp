@@ -72,11 +72,6 @@ const std::string& killQuestion() {
     return s;
 }
 
-const std::string& killCaption() {
-    static const std::string s = cp932("確認");
-    return s;
-}
-
 std::optional<std::string> intellectBadgeMessage(const std::string& caption, int32_t wordCount) {
     static const std::string learned = cp932("個も言葉を覚えたよ！");
     static const std::array<std::pair<std::string, std::string>, 4> levels = {{
