@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/badges.h"
 #include "platform/cp932.h"
 
 Sounds findPet(PetState& pet, Random& random) {
@@ -71,18 +72,13 @@ const std::string& killQuestion() {
     return s;
 }
 
-const std::string& killCaption() {
-    static const std::string s = cp932("確認");
-    return s;
-}
-
 std::optional<std::string> intellectBadgeMessage(const std::string& caption, int32_t wordCount) {
     static const std::string learned = cp932("個も言葉を覚えたよ！");
     static const std::array<std::pair<std::string, std::string>, 4> levels = {{
-        {cp932("知能Lv1"), ""},
-        {cp932("知能Lv2"), cp932("もっと頭をよくしよー！")},
-        {cp932("知能Lv3"), cp932("すごいぞ！天才さ！")},
-        {cp932("知能Lv4"), cp932("げ、いっぱい覚えさせたな！")},
+        {intellectBadgeCaptions()[0], ""},
+        {intellectBadgeCaptions()[1], cp932("もっと頭をよくしよー！")},
+        {intellectBadgeCaptions()[2], cp932("すごいぞ！天才さ！")},
+        {intellectBadgeCaptions()[3], cp932("げ、いっぱい覚えさせたな！")},
     }};
     for (const auto& [cap, second] : levels) {
         if (caption != cap) continue;
@@ -95,9 +91,9 @@ std::optional<std::string> intellectBadgeMessage(const std::string& caption, int
 
 std::optional<std::string> arkBadgeMessage(const std::string& caption) {
     static const std::array<std::pair<std::string, std::string>, 3> levels = {{
-        {"Ark Lv1", cp932("Ａｒｋ５０００点突破やったね！")},
-        {"Ark Lv2", cp932("Ａｒｋ１００００点突破だよ、すごい！！")},
-        {"Ark Lv3", cp932("Ａｒｋ１５０００点突破、まじすごい！やばいよ（笑）")},
+        {arkBadgeCaptions()[0], cp932("Ａｒｋ５０００点突破やったね！")},
+        {arkBadgeCaptions()[1], cp932("Ａｒｋ１００００点突破だよ、すごい！！")},
+        {arkBadgeCaptions()[2], cp932("Ａｒｋ１５０００点突破、まじすごい！やばいよ（笑）")},
     }};
     for (const auto& [cap, msg] : levels)
         if (caption == cap) return msg;

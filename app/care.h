@@ -31,7 +31,7 @@ Feeding feed(PetState& pet, Random& random);
 Sounds petPet(PetState& pet, Random& random);
 
 // korosu_bClick, in two halves around the confirmation box:
-//   1. the form asks killQuestion() (caption killCaption(), Yes/No). Timers run
+//   1. the form asks killQuestion() in the confirmation box. Timers run
 //      meanwhile; the pet may even die and the window close. Go on only if the
 //      answer was Yes (Escape or a closed box count as No), the window is not
 //      closing and the pet still lives (sagasu_b still disabled).
@@ -45,7 +45,6 @@ struct Kill {
 };
 Kill kill(const PetState& pet, Random& random);
 const std::string& killQuestion();
-const std::string& killCaption();
 
 // clear_bClick / clear_b2Click: the message for the badge's current caption,
 // nothing for a caption that matches no level.

@@ -1,14 +1,11 @@
 #include "app/face.h"
 
-#include <array>
-
 #include "app/pet_state.h"
+#include "art/art.h"
 
 std::optional<std::string> faceStripFile(int32_t condition) {
-    static const std::array<const char*, 11> names = {"futu", "fuki", "niko",  "sabisi", "uresi", "naku",
-                                                      "okoru", "neru", "byoki", "kuru",   "sinu"};
-    if (condition < 0 || condition > 10) return std::nullopt;
-    return std::string(names[size_t(condition)]) + ".bmp";
+    if (condition < 0 || size_t(condition) >= art::kFaceNames.size()) return std::nullopt;
+    return std::string(art::kFaceNames[size_t(condition)]) + ".bmp";
 }
 
 FaceTick faceTick(uint8_t& faceFrame, int32_t condition, bool petLives) {

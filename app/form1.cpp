@@ -8,8 +8,10 @@
 #include <QPainter>
 #include <QPalette>
 
+#include "app/badges.h"
 #include "app/care.h"
 #include "app/face.h"
+#include "app/fonts.h"
 #include "app/form2.h"
 #include "app/life_clock.h"
 #include "app/listen.h"
@@ -34,17 +36,6 @@ void PetPicture::paintEvent(QPaintEvent*) {
 
 namespace {
 
-// "Ｐゴシック" is the proportional Gothic face, "ゴシック" the monospaced one.
-QFont gothic(bool proportional, int pixels, bool bold, bool italic = false) {
-    QFont f;
-    f.setFamilies({proportional ? QStringLiteral("IPAPGothic") : QStringLiteral("IPAGothic"),
-                   QStringLiteral("Noto Sans CJK JP")});
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    f.setItalic(italic);
-    return f;
-}
-
 void colourLabel(QLabel* label, QColor text, std::optional<QColor> background) {
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText, text);
@@ -55,8 +46,10 @@ void colourLabel(QLabel* label, QColor text, std::optional<QColor> background) {
     label->setPalette(p);
 }
 
+// Every control is also known by its name, as tests and tools look for it.
 template <class W>
-W* place(W* w, int x, int y, int width, int height) {
+W* place(W* w, const char* name, int x, int y, int width, int height) {
+    w->setObjectName(QString::fromLatin1(name));
     w->setGeometry(x, y, width, height);
     return w;
 }
@@ -70,9 +63,9 @@ QLabel* textLabel(QLabel* l, const char* utf8, const QFont& font) {
     return l;
 }
 
-QPushButton* button(QWidget* parent, const char* utf8, int x, int y, int w, int h) {
-    auto* b = place(new QPushButton(QString::fromUtf8(utf8), parent), x, y, w, h);
-    b->setFont(gothic(true, 13, true));
+QPushButton* button(QWidget* parent, const char* name, const char* utf8, int x, int y, int w, int h) {
+    auto* b = place(new QPushButton(QString::fromUtf8(utf8), parent), name, x, y, w, h);
+    b->setFont(gothicFont(true, 13, true));
     return b;
 }
 
@@ -100,46 +93,47 @@ void TForm1::buildLayout() {
     p.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
     setPalette(p);
     setAutoFillBackground(true);
-    setFont(gothic(true, 12, false));
+    setFont(gothicFont(true, 12, false));
 
     const QColor teal(0, 128, 128);
     // Creation order is stacking order: later painted controls lie above earlier ones.
-    cg = place(new PetPicture(this), 208, 4, 200, 200);
+    cg = place(new PetPicture(this), "cg", 208, 4, 200, 200);
     cg->setCursor(Qt::PointingHandCursor);
     cg->setPixmap(QPixmap::fromImage(toQImage(art::room())));
     connect(cg, &ClickLabel::clicked, this, &TForm1::cgClick);
 
-    moji_l = place(new ClickLabel(this), 4, 104, 201, 101);
-    textLabel(moji_l, "moji_l", gothic(true, 21, true));
+    moji_l = place(new ClickLabel(this), "moji_l", 4, 104, 201, 101);
+    textLabel(moji_l, "moji_l", gothicFont(true, 21, true));
     colourLabel(moji_l, QColor(255, 0, 255), QColor(0, 0, 0));
     connect(moji_l, &ClickLabel::clicked, this, &TForm1::moji_lClick);
 
-    state_l = textLabel(place(new QLabel(this), 4, 28, 201, 57), "state_l", gothic(false, 13, true));
+    state_l = textLabel(place(new QLabel(this), "state_l", 4, 28, 201, 57), "state_l", gothicFont(false, 13, true));
     colourLabel(state_l, teal, QColor(255, 255, 255));
 
-    cg2 = place(new QLabel(this), 412, 4, 101, 61);
+    cg2 = place(new QLabel(this), "cg2", 412, 4, 101, 61);
     cg2Strip_ = toQImage(art::startStrip());
     cg2->setPixmap(QPixmap::fromImage(cg2Strip_));
     cg2->hide();
 
-    Label1 = textLabel(place(new QLabel(this), 4, 84, 201, 17), "Ａｒｋ：", gothic(false, 13, true));
+    Label1 = textLabel(place(new QLabel(this), "Label1", 4, 84, 201, 17), "Ａｒｋ：", gothicFont(false, 13, true));
     colourLabel(Label1, teal, QColor(255, 255, 255));
 
-    state_l2 = textLabel(place(new QLabel(this), 56, 80, 89, 25), "", gothic(false, 21, true, true));
+    state_l2 = textLabel(place(new QLabel(this), "state_l2", 56, 80, 89, 25), "", gothicFont(false, 21, true, true));
     colourLabel(state_l2, QColor(0, 0, 255), std::nullopt);
 
-    state_n = textLabel(place(new QLabel(this), 4, 4, 201, 25), "なまえ", gothic(false, 24, true));
+    state_n = textLabel(place(new QLabel(this), "state_n", 4, 4, 201, 25), "なまえ", gothicFont(false, 24, true));
     colourLabel(state_n, teal, QColor(255, 255, 255));
 
-    edit_l = place(new PetLineEdit(30, this), 76, 208, 333, 24);
-    edit_l->setFont(gothic(true, 16, true));
+    edit_l = place(new PetLineEdit(30, this), "edit_l", 76, 208, 333, 24);
+    edit_l->setFont(gothicFont(true, 16, true));
     edit_l->installEventFilter(this);
-    edit_b = button(this, "話し掛ける", 4, 208, 73, 25);
-    sagasu_b = button(this, "さがす", 4, 236, 73, 25);
-    korosu_b = button(this, "ころして、最初からする", 244, 236, 165, 25);
-    gohan_b = button(this, "ごはん", 80, 236, 161, 25);
-    clear_b = button(this, "Ark Lv1", 144, 80, 61, 21);
-    clear_b2 = button(this, "Ark Lv1", 144, 60, 61, 21);
+    edit_b = button(this, "edit_b", "話し掛ける", 4, 208, 73, 25);
+    sagasu_b = button(this, "sagasu_b", "さがす", 4, 236, 73, 25);
+    korosu_b = button(this, "korosu_b", "ころして、最初からする", 244, 236, 165, 25);
+    gohan_b = button(this, "gohan_b", "ごはん", 80, 236, 161, 25);
+    // Hidden until earned; their design-time caption is the first level.
+    clear_b = button(this, "clear_b", arkBadgeCaptions()[0].c_str(), 144, 80, 61, 21);
+    clear_b2 = button(this, "clear_b2", arkBadgeCaptions()[0].c_str(), 144, 60, 61, 21);
     edit_b->setEnabled(false);
     korosu_b->setEnabled(false);
     gohan_b->setEnabled(false);
@@ -180,7 +174,6 @@ void TForm1::buildLayout() {
 
 void TForm1::createSoundMix() {
     // Not guarded: a mixer that cannot start ends the program.
-    if (services_.soundMixSetUp) services_.soundMixSetUp();
     SoundMix1 = std::make_unique<TSoundMix>();
     SoundMix1->setActivated(true);
     SoundMix1->setChannels(15);
@@ -207,6 +200,7 @@ void TForm1::guarded(const std::function<void()>& body) {
     } catch (const std::exception& e) {
         reportError(e);
     } catch (...) {
+        // Not one of ours nor the library's: still no escape into Qt.
         reportError(std::runtime_error("Unknown error"));
     }
 }
@@ -225,14 +219,16 @@ void TForm1::FormCreate() {
         wave_6 = openWave(services_.cgDir + "6.wav");
         wave_last = openWave(services_.cgDir + "1.wav");
         wave_5 = openWave(services_.cgDir + "5.wav");
-    } catch (...) {
+    } catch (const std::exception&) {
+        // A wave that cannot load (missing, damaged, no device) leaves its
+        // handle and the ones after it empty: those sounds are never heard.
     }
     random.seed(services_.clockSeed ? services_.clockSeed() : Random::timeOfDaySeed());
     LoadPet();
     setShown(state_l, "");
     setShown(state_n, "");
     setShown(moji_l, "");
-    if (pet.condition == sinu) {
+    if (pet_.condition == sinu) {
         showWholePicture(loadPicture("door.bmp"));
     } else {
         edit_b->setEnabled(true);
@@ -249,13 +245,14 @@ void TForm1::FormDestroy() {
         for (hMixWave w : {wave_5, wave_last, wave_6, wave_7})
             if (w) freeWave(w);
     } catch (...) {
+        // Whatever the mixer says now, the window goes: nothing may leave a destructor.
     }
     // PlaySound's waves still to be heard go with SoundMix1.
 }
 
 void TForm1::LoadPet() {
     try {
-        loadPetFile(services_.petDir + "my.dat", pet);
+        loadPetFile(services_.petDir + "my.dat", pet_);
     } catch (const EInOutError& e) {
         // A file we could not read whole still holds the pet: keep it aside before the next save.
         if (e.code() != kIoNotFound) backupPending_ = true;
@@ -264,13 +261,12 @@ void TForm1::LoadPet() {
 }
 
 void TForm1::SavePet() {
-    savePetFile(services_.petDir + "my.dat", pet, backupPending_, services_.saveFault);
+    savePetFile(services_.petDir + "my.dat", pet_, backupPending_);
     backupPending_ = false;
 }
 
 void TForm1::PlaySound(const std::string& name) {
     try {
-        if (services_.soundRequested) services_.soundRequested(name);
         const hMixWave wave = openWave(services_.cgDir + name);
         const hMixWave previous = wave_last;
         wave_last = wave;
@@ -404,7 +400,7 @@ void TForm1::die(const std::string& message) {
     showDeadFace();
     setShown(moji_l, "");
     boxes.message(this, message);
-    finishDeath(pet);
+    finishDeath(pet_);
     // Inside the farewell box of a close already under way this close is
     // refused, and that close saves the dead pet once the box is dismissed.
     close();
@@ -412,7 +408,7 @@ void TForm1::die(const std::string& message) {
 
 void TForm1::Timer1Timer() {
     guarded([this] {
-        const StatusTick t = statusTick(pet, petLives());
+        const StatusTick t = statusTick(pet_, petLives());
         if (t.showArkBadge) showWidget(clear_b2);
         if (t.showIntellectBadge) showWidget(clear_b);
         setShown(clear_b, t.intellectCaption);
@@ -426,22 +422,22 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::Timer2Timer() {
-    guarded([this] { playAll(needsTick(pet, random, petLives())); });
+    guarded([this] { playAll(needsTick(pet_, random, petLives())); });
 }
 
 void TForm1::Timer3Timer() {
-    guarded([this] { playAll(agingTick(pet)); });
+    guarded([this] { playAll(agingTick(pet_)); });
 }
 
 void TForm1::Timer4Timer() {
     guarded([this] {
-        if (const auto said = composeUtterance(pet, random, petLives())) setShown(moji_l, *said);
+        if (const auto said = composeUtterance(pet_, random, petLives())) setShown(moji_l, *said);
     });
 }
 
 void TForm1::Timer5Timer() {
     guarded([this] {
-        const FaceTick t = faceTick(face_frame, pet.condition, petLives());
+        const FaceTick t = faceTick(face_frame, pet_.condition, petLives());
         if (!t.draw) return;
         if (t.strip) {
             QImage strip;
@@ -464,18 +460,18 @@ void TForm1::Timer5Timer() {
 }
 
 void TForm1::Timer6Timer() {
-    guarded([this] { sleepTick(pet, random); });
+    guarded([this] { sleepTick(pet_, random); });
 }
 
 void TForm1::Timer7Timer() {
     guarded([this] {
-        const int which = conditionSound(pet, random);
+        const int which = conditionSound(pet_, random);
         if (which == 0) return;
         const hMixWave wave = which == 5 ? wave_5 : which == 6 ? wave_6 : wave_7;
         try {
-            if (services_.soundRequested) services_.soundRequested("wave_" + std::to_string(which));
             playWave(1, wave);
-        } catch (...) {
+        } catch (const std::exception&) {
+            // A mixer that cannot play (no device, a wave that never loaded): the sound is not heard.
         }
     });
 }
@@ -489,7 +485,7 @@ void TForm1::sagasu_bClick() {
         }
         // The program may have ended behind the dialog; a pet found now would be lost.
         if (closed_) return;
-        playAll(findPet(pet, random));
+        playAll(findPet(pet_, random));
         edit_b->setEnabled(true);
         korosu_b->setEnabled(true);
         gohan_b->setEnabled(true);
@@ -500,11 +496,11 @@ void TForm1::sagasu_bClick() {
 }
 
 void TForm1::gohan_bClick() {
-    guarded([this] { playAll(feed(pet, random).sounds); });
+    guarded([this] { playAll(feed(pet_, random).sounds); });
 }
 
 void TForm1::cgClick() {
-    guarded([this] { playAll(petPet(pet, random)); });
+    guarded([this] { playAll(petPet(pet_, random)); });
 }
 
 void TForm1::korosu_bClick() {
@@ -513,7 +509,7 @@ void TForm1::korosu_bClick() {
         // While the box was open the pet may have died, and the window may
         // have said goodbye and saved: there is nothing left to kill then.
         if (closed_ || !petLives()) return;
-        const Kill k = kill(pet, random);
+        const Kill k = kill(pet_, random);
         playAll(k.sounds);
         edit_b->setEnabled(false);
         korosu_b->setEnabled(false);
@@ -523,7 +519,7 @@ void TForm1::korosu_bClick() {
         setShown(state_l, "");
         setShown(state_n, "");
         showDeadFace();
-        resetAfterDeath(pet);
+        resetAfterDeath(pet_);
         clear_b->hide();
         clear_b2->hide();
     });
@@ -531,7 +527,7 @@ void TForm1::korosu_bClick() {
 
 void TForm1::clear_bClick() {
     guarded([this] {
-        if (const auto msg = intellectBadgeMessage(cp932Text(clear_b->text()), pet.word_count))
+        if (const auto msg = intellectBadgeMessage(cp932Text(clear_b->text()), pet_.word_count))
             boxes.message(this, *msg);
     });
 }
@@ -556,8 +552,21 @@ void TForm1::edit_lKeyDown(int key) {
     guarded([this] { Listen(); });
 }
 
+void TForm1::setNamingDialog(TForm2* dialog) {
+    if (Form2) disconnect(Form2, &TForm2::named, this, &TForm1::petNamed);
+    Form2 = dialog;
+    if (Form2) connect(Form2, &TForm2::named, this, &TForm1::petNamed);
+}
+
+void TForm1::petNamed(const std::string& name) {
+    guarded([&] {
+        pet_.pet_name = name;
+        PlaySound("2.wav");
+    });
+}
+
 void TForm1::Listen() {
-    const Heard h = listen(pet, cp932Text(edit_l->text()), random);
+    const Heard h = listen(pet_, cp932Text(edit_l->text()), random);
     if (!h.heard) return;
     playAll(h.sounds);
     setShown(moji_l, h.reply);

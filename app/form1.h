@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/form_services.h"
 #include "app/message_boxes.h"
 #include "app/pet_state.h"
 #include "app/random.h"
@@ -47,21 +48,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// What the window takes from outside; tests replace any of it.
-struct FormServices {
-    MessageBoxes* boxes = nullptr;               // required
-    Random* random = nullptr;                    // required
-    std::string petDir;                          // ends in '/'; holds my.dat and its lock
-    std::string cgDir;                           // ends in '/'; the pictures and sounds
-    std::function<uint32_t()> clockSeed;         // empty: time of day in milliseconds
-    std::function<void()> soundMixSetUp;         // runs where SoundMix1 is created; may throw
-    SaveFaultHook saveFault;                     // tests make save steps fail
-    // Hears every sound the window asks for, whether or not the mixer plays
-    // it: PlaySound's file names ("2.wav") and the condition sounds of
-    // Timer7 ("wave_5", "wave_6", "wave_7").
-    std::function<void(const std::string&)> soundRequested;
-};
-
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
@@ -73,38 +59,21 @@ public:
 
     // Never fails towards its caller.
     void PlaySound(const std::string& name);
-    void LoadPet();
-    void SavePet();
 
-    PetState pet;
-    Random& random;
-    MessageBoxes& boxes;
-    TForm2* Form2 = nullptr;  // set by the program entry once the dialog exists
+    // The naming dialog the search opens; set by the program entry once the
+    // dialog exists (none: the search names no pet).
+    void setNamingDialog(TForm2* dialog);
 
-    std::unique_ptr<TSoundMix> SoundMix1;  // created while the window is built
-
-    hMixWave wave_7 = 0;
-    hMixWave wave_6 = 0;
-    hMixWave wave_last = 0;
-    hMixWave wave_5 = 0;
-
-    uint8_t face_frame = 0;  // the face's frame shown at the last tick
-
-    PetPicture* cg;
-    ClickLabel* moji_l;
-    QLabel* state_l;
-    QLabel* cg2;
-    QLabel* Label1;
-    QLabel* state_l2;
-    QLabel* state_n;
-    PetLineEdit* edit_l;
-    QPushButton* edit_b;
-    QPushButton* sagasu_b;
-    QPushButton* korosu_b;
-    QPushButton* gohan_b;
-    QPushButton* clear_b;
-    QPushButton* clear_b2;
-    std::array<QTimer*, 7> timers{};  // Timer1 .. Timer7
+    const PetState& pet() const { return pet_; }
+    // The face's frame shown at the last tick.
+    uint8_t faceFrame() const { return face_frame; }
+    // The window's mixer (none until built) and the waves it keeps loaded:
+    // for a listener that plays beside the window through the same session.
+    TSoundMix* soundMix() const { return SoundMix1.get(); }
+    struct Preloaded {
+        hMixWave wave_7, wave_6, wave_last, wave_5;
+    };
+    Preloaded preloaded() const { return {wave_7, wave_6, wave_last, wave_5}; }
 
     bool backupPending() const { return backupPending_; }
     // The close went through: said goodbye and saved.
@@ -140,12 +109,16 @@ public slots:
     void edit_bClick();
     void edit_lKeyDown(int key);
     void Listen();
+    // The naming dialog took `name` (CP932).
+    void petNamed(const std::string& name);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void LoadPet();
+    void SavePet();
     void buildLayout();
     void createSoundMix();
     void FormCreate();
@@ -176,6 +149,37 @@ private:
     hMixWave openWave(const std::string& path);
     void freeWave(hMixWave wave);
     void playWave(int32_t channel, hMixWave wave);
+
+    PetState pet_;
+    Random& random;
+    MessageBoxes& boxes;
+    TForm2* Form2 = nullptr;
+
+    std::unique_ptr<TSoundMix> SoundMix1;  // created while the window is built
+
+    hMixWave wave_7 = 0;
+    hMixWave wave_6 = 0;
+    hMixWave wave_last = 0;
+    hMixWave wave_5 = 0;
+
+    uint8_t face_frame = 0;
+
+    // The controls, each also known by its name as a Qt object name.
+    PetPicture* cg;
+    ClickLabel* moji_l;
+    QLabel* state_l;
+    QLabel* cg2;
+    QLabel* Label1;
+    QLabel* state_l2;
+    QLabel* state_n;
+    PetLineEdit* edit_l;
+    QPushButton* edit_b;
+    QPushButton* sagasu_b;
+    QPushButton* korosu_b;
+    QPushButton* gohan_b;
+    QPushButton* clear_b;
+    QPushButton* clear_b2;
+    std::array<QTimer*, 7> timers{};  // Timer1 .. Timer7
 
     FormServices services_;
     bool backupPending_ = false;  // my.dat failed to load part-way: keep it aside before overwriting

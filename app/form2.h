@@ -1,20 +1,21 @@
 // The naming dialog: takes the name of a new pet.
 #pragma once
 #include <QDialog>
-#include <QLabel>
-#include <QPushButton>
+#include <string>
 
+class MessageBoxes;
 class PetLineEdit;
-class TForm1;
+class QLabel;
+class QPushButton;
 
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(TForm1& form1);
+    TForm2(QWidget* parent, MessageBoxes& boxes);
 
-    QLabel* Label1;
-    PetLineEdit* edit_l;
-    QPushButton* edit_b;
+signals:
+    // おっけ took a name (CP932); the dialog closes once this returns.
+    void named(const std::string& name);
 
 public slots:
     void edit_bClick();
@@ -25,5 +26,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    TForm1& form1_;
+    MessageBoxes& boxes_;
+    QLabel* Label1;
+    PetLineEdit* edit_l;
+    QPushButton* edit_b;
 };

@@ -1,19 +1,21 @@
 #include "app/life_clock.h"
 
+#include "app/badges.h"
 #include "platform/cp932.h"
 
 namespace {
 
 std::string arkCaption(int32_t points) {
-    if (points > 15000) return "Ark Lv3";
-    if (points > 10000) return "Ark Lv2";
-    if (points > 5000) return "Ark Lv1";
+    const auto& lv = arkBadgeCaptions();
+    if (points > 15000) return lv[2];
+    if (points > 10000) return lv[1];
+    if (points > 5000) return lv[0];
     return {};
 }
 
 std::string intellectCaption(int32_t words) {
     // Lv4 waits for 50 words, not 40.
-    static const std::string lv[4] = {cp932("知能Lv1"), cp932("知能Lv2"), cp932("知能Lv3"), cp932("知能Lv4")};
+    const auto& lv = intellectBadgeCaptions();
     if (words > 50) return lv[3];
     if (words > 30) return lv[2];
     if (words > 20) return lv[1];

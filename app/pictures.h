@@ -3,7 +3,7 @@
 #include <QImage>
 #include <string>
 
-#include "tools/art/art.h"
+#include "art/art.h"
 
 QImage toQImage(const art::Indexed8& picture);
 

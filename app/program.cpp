@@ -44,6 +44,8 @@ void dispatchPosted() {
             DispatchPostedMessages();
             return;
         } catch (...) {
+            // Whatever one message's handler threw (a refill the mixer could
+            // not make, say), the messages behind it still go.
         }
     }
 }
@@ -89,10 +91,10 @@ int runPiko(FormServices services) {
         f->raise();
         f->activateWindow();
     });
-    TForm2 form2(*form1);
-    form1->Form2 = &form2;
+    TForm2 form2(form1.get(), boxes);
+    form1->setNamingDialog(&form2);
     form1->show();
     const int rc = QApplication::exec();
-    form1->Form2 = nullptr;
+    form1->setNamingDialog(nullptr);
     return rc;
 }

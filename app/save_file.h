@@ -1,7 +1,6 @@
 // my.dat: the pet's save file, 265 CR LF lines of CP932 text.
 #pragma once
 #include <exception>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,11 +40,6 @@ std::string serializePet(const PetState& pet);
 // Reads the file at `path` into `pet`; throws EInOutError.
 void loadPetFile(const std::string& path, PetState& pet);
 
-// The steps of a save, for tests that make one of them fail.
-enum class SaveStep { CheckTarget, Backup, Create, Write, Sync, Rename };
-// Returns an errno value to fail the step with, or 0 to let it run.
-using SaveFaultHook = std::function<int(SaveStep)>;
-
 // Writes `pet` to `path` without ever leaving a half-written my.dat: the new
 // content goes to path + ".tmp", is synced and then renamed over `path`. A
 // my.dat that is not writable still fails with code 5. In a folder that
@@ -53,5 +47,4 @@ using SaveFaultHook = std::function<int(SaveStep)>;
 // `keepBackup`, an existing file is first copied to path + ".bak" (one that
 // cannot be read is not copied). Throws EInOutError; on any failure before
 // an in-place rewrite, the old file is whole.
-void savePetFile(const std::string& path, const PetState& pet, bool keepBackup,
-                 const SaveFaultHook& fault = {});
+void savePetFile(const std::string& path, const PetState& pet, bool keepBackup);

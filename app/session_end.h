@@ -2,6 +2,8 @@
 // nobody is there to answer a box, so the pet is saved without one.
 #pragma once
 #include <QObject>
+#include <array>
+#include <csignal>
 #include <memory>
 
 class QSocketNotifier;
@@ -13,6 +15,8 @@ class QSocketNotifier;
 class SessionEnd : public QObject {
     Q_OBJECT
 public:
+    static constexpr size_t kSignalCount = 3;  // SIGTERM, SIGHUP, SIGINT
+
     explicit SessionEnd(QObject* parent = nullptr);
     ~SessionEnd() override;
 
@@ -22,4 +26,6 @@ signals:
 private:
     void drain();
     std::unique_ptr<QSocketNotifier> notifier_;
+    int readEnd_ = -1;
+    std::array<struct sigaction, kSignalCount> previous_{};  // restored when we go
 };

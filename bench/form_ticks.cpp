@@ -49,7 +49,7 @@ struct Room {
         s.petDir = dir;
         s.cgDir = dir + "cg/";
         form = std::make_unique<TForm1>(std::move(s));
-        for (QTimer* timer : form->timers) timer->stop();
+        for (QTimer* timer : form->findChildren<QTimer*>()) timer->stop();
         form->show();
     }
     ~Room() {
@@ -68,13 +68,20 @@ BENCHMARK(IdleStatusTick);
 void StatusTickSettingEveryText(benchmark::State& state) {
     Room room;
     TForm1& f = *room.form;
+    auto* sagasu_b = f.findChild<QPushButton*>("sagasu_b");
+    auto* clear_b = f.findChild<QPushButton*>("clear_b");
+    auto* clear_b2 = f.findChild<QPushButton*>("clear_b2");
+    auto* state_n = f.findChild<QLabel*>("state_n");
+    auto* state_l = f.findChild<QLabel*>("state_l");
+    auto* state_l2 = f.findChild<QLabel*>("state_l2");
+    PetState pet = f.pet();  // the tick's copy: the window's own pet is private
     for (auto _ : state) {
-        const StatusTick t = statusTick(f.pet, !f.sagasu_b->isEnabled());
-        f.clear_b->setText(qtText(t.intellectCaption));
-        f.clear_b2->setText(qtText(t.arkCaption));
-        f.state_n->setText(qtText(t.name));
-        f.state_l->setText(qtText(t.status));
-        f.state_l2->setText(qtText(t.points));
+        const StatusTick t = statusTick(pet, !sagasu_b->isEnabled());
+        clear_b->setText(qtText(t.intellectCaption));
+        clear_b2->setText(qtText(t.arkCaption));
+        state_n->setText(qtText(t.name));
+        state_l->setText(qtText(t.status));
+        state_l2->setText(qtText(t.points));
     }
 }
 BENCHMARK(StatusTickSettingEveryText);

@@ -4,7 +4,8 @@ set(PIKO_FUZZ_BIN_DIR ${CMAKE_BINARY_DIR}/fuzz-bin)
 add_executable(fuzz_mydat
   ${CMAKE_CURRENT_LIST_DIR}/load_pet_fuzz.cpp
   ${PROJECT_SOURCE_DIR}/app/save_file.cpp
-  ${PROJECT_SOURCE_DIR}/platform/cp932.cpp)
+  ${PROJECT_SOURCE_DIR}/platform/cp932.cpp
+  ${PROJECT_SOURCE_DIR}/platform/file.cpp)
 target_include_directories(fuzz_mydat PRIVATE ${PROJECT_SOURCE_DIR})
 # Bounds-checked std::array and string access, so a slot past 255 aborts.
 target_compile_definitions(fuzz_mydat PRIVATE _GLIBCXX_ASSERTIONS)

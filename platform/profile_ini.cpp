@@ -1,28 +1,17 @@
 #include "platform/profile_ini.h"
 
-#include <unistd.h>
-
 #include <cctype>
-#include <climits>
 #include <cstdint>
 #include <fstream>
 #include <mutex>
+
+#include "platform/exe_dir.h"
 
 namespace {
 
 std::mutex gLock;
 std::string gDirectory;
 bool gDirectorySet = false;
-
-std::string executableDirectory() {
-    char path[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    if (n <= 0) return ".";
-    std::string s(path, static_cast<size_t>(n));
-    size_t slash = s.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : s.substr(0, slash);
-}
 
 std::string trim(const std::string& s) {
     size_t b = 0, e = s.size();
@@ -63,7 +52,8 @@ void SetProfileDirectory(const std::string& directory) {
 std::string ProfileDirectory() {
     std::lock_guard lock(gLock);
     if (!gDirectorySet) {
-        gDirectory = executableDirectory();
+        gDirectory = executableDir();
+        while (gDirectory.size() > 1 && gDirectory.back() == '/') gDirectory.pop_back();
         gDirectorySet = true;
     }
     return gDirectory;

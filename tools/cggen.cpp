@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "tools/art/art.h"
+#include "art/art.h"
 
 namespace {
 bool writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {

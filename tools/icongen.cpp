@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tools/art/art.h"
+#include "art/art.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "app/program.h"
 #include "app/text_box.h"
 #include "platform/cp932.h"
+#include "platform/virtual_wave_out.h"
 #include "test_support.h"
 
 namespace {
@@ -77,20 +78,20 @@ TEST_F(FormTest, WindowMatchesTheLayout) {
     s.cgDir = bare.path() + "cg/";
     TForm1 g(s);
     const Expect controls[] = {
-        {g.cg, {208, 4, 200, 200}, "", true, false},
-        {g.moji_l, {4, 104, 201, 101}, "moji_l", true, false},
-        {g.state_l, {4, 28, 201, 57}, "state_l", true, false},
-        {g.cg2, {412, 4, 101, 61}, "", true, true},
-        {g.Label1, {4, 84, 201, 17}, "Ａｒｋ：", true, false},
-        {g.state_l2, {56, 80, 89, 25}, "", true, false},
-        {g.state_n, {4, 4, 201, 25}, "なまえ", true, false},
-        {g.edit_l, {76, 208, 333, 24}, "", true, false},
-        {g.edit_b, {4, 208, 73, 25}, "話し掛ける", false, false},
-        {g.sagasu_b, {4, 236, 73, 25}, "さがす", true, false},
-        {g.korosu_b, {244, 236, 165, 25}, "ころして、最初からする", false, false},
-        {g.gohan_b, {80, 236, 161, 25}, "ごはん", false, false},
-        {g.clear_b, {144, 80, 61, 21}, "Ark Lv1", true, true},
-        {g.clear_b2, {144, 60, 61, 21}, "Ark Lv1", true, true},
+        {control<PetPicture>(g, "cg"), {208, 4, 200, 200}, "", true, false},
+        {control<ClickLabel>(g, "moji_l"), {4, 104, 201, 101}, "moji_l", true, false},
+        {control<QLabel>(g, "state_l"), {4, 28, 201, 57}, "state_l", true, false},
+        {control<QLabel>(g, "cg2"), {412, 4, 101, 61}, "", true, true},
+        {control<QLabel>(g, "Label1"), {4, 84, 201, 17}, "Ａｒｋ：", true, false},
+        {control<QLabel>(g, "state_l2"), {56, 80, 89, 25}, "", true, false},
+        {control<QLabel>(g, "state_n"), {4, 4, 201, 25}, "なまえ", true, false},
+        {control<PetLineEdit>(g, "edit_l"), {76, 208, 333, 24}, "", true, false},
+        {control<QPushButton>(g, "edit_b"), {4, 208, 73, 25}, "話し掛ける", false, false},
+        {control<QPushButton>(g, "sagasu_b"), {4, 236, 73, 25}, "さがす", true, false},
+        {control<QPushButton>(g, "korosu_b"), {244, 236, 165, 25}, "ころして、最初からする", false, false},
+        {control<QPushButton>(g, "gohan_b"), {80, 236, 161, 25}, "ごはん", false, false},
+        {control<QPushButton>(g, "clear_b"), {144, 80, 61, 21}, "Ark Lv1", true, true},
+        {control<QPushButton>(g, "clear_b2"), {144, 60, 61, 21}, "Ark Lv1", true, true},
     };
     for (const auto& c : controls) {
         SCOPED_TRACE(c.w->metaObject()->className() + std::string(" ") + c.text);
@@ -103,24 +104,24 @@ TEST_F(FormTest, WindowMatchesTheLayout) {
         if (auto* e = qobject_cast<QLineEdit*>(c.w)) text = e->text();
         EXPECT_EQ(text, QString::fromUtf8(c.text));
     }
-    EXPECT_EQ(g.edit_l->maxLength(), 30);
-    EXPECT_EQ(g.moji_l->font().pixelSize(), 21);
-    EXPECT_EQ(g.state_n->font().pixelSize(), 24);
-    EXPECT_TRUE(g.state_l2->font().italic());
-    EXPECT_EQ(g.state_n->font().families().front(), "IPAGothic");
-    EXPECT_EQ(g.moji_l->font().families().front(), "IPAPGothic");
-    EXPECT_EQ(g.moji_l->palette().color(QPalette::WindowText), QColor(255, 0, 255));
-    EXPECT_EQ(g.moji_l->palette().color(QPalette::Window), QColor(0, 0, 0));
-    EXPECT_EQ(g.state_n->textFormat(), Qt::PlainText);
+    EXPECT_EQ(control<PetLineEdit>(g, "edit_l")->maxLength(), 30);
+    EXPECT_EQ(control<ClickLabel>(g, "moji_l")->font().pixelSize(), 21);
+    EXPECT_EQ(control<QLabel>(g, "state_n")->font().pixelSize(), 24);
+    EXPECT_TRUE(control<QLabel>(g, "state_l2")->font().italic());
+    EXPECT_EQ(control<QLabel>(g, "state_n")->font().families().front(), "IPAGothic");
+    EXPECT_EQ(control<ClickLabel>(g, "moji_l")->font().families().front(), "IPAPGothic");
+    EXPECT_EQ(control<ClickLabel>(g, "moji_l")->palette().color(QPalette::WindowText), QColor(255, 0, 255));
+    EXPECT_EQ(control<ClickLabel>(g, "moji_l")->palette().color(QPalette::Window), QColor(0, 0, 0));
+    EXPECT_EQ(control<QLabel>(g, "state_n")->textFormat(), Qt::PlainText);
     // Tab order: edit_l, edit_b, sagasu_b, korosu_b, gohan_b, clear_b, clear_b2.
-    EXPECT_EQ(g.edit_l->nextInFocusChain(), g.edit_b);
-    EXPECT_EQ(g.sagasu_b->nextInFocusChain(), g.korosu_b);
-    EXPECT_EQ(g.korosu_b->nextInFocusChain(), g.gohan_b);
-    EXPECT_EQ(g.clear_b->nextInFocusChain(), g.clear_b2);
+    EXPECT_EQ(control<PetLineEdit>(g, "edit_l")->nextInFocusChain(), control<QPushButton>(g, "edit_b"));
+    EXPECT_EQ(control<QPushButton>(g, "sagasu_b")->nextInFocusChain(), control<QPushButton>(g, "korosu_b"));
+    EXPECT_EQ(control<QPushButton>(g, "korosu_b")->nextInFocusChain(), control<QPushButton>(g, "gohan_b"));
+    EXPECT_EQ(control<QPushButton>(g, "clear_b")->nextInFocusChain(), control<QPushButton>(g, "clear_b2"));
     // Buttons lie above the painted controls (clear_b2 over state_l).
     const auto kids = g.children();
-    EXPECT_GT(kids.indexOf(g.clear_b2), kids.indexOf(g.state_l));
-    EXPECT_GT(kids.indexOf(g.state_n), kids.indexOf(g.moji_l));
+    EXPECT_GT(kids.indexOf(control<QPushButton>(g, "clear_b2")), kids.indexOf(control<QLabel>(g, "state_l")));
+    EXPECT_GT(kids.indexOf(control<QLabel>(g, "state_n")), kids.indexOf(control<ClickLabel>(g, "moji_l")));
 }
 
 TEST_F(FormTest, TimersRunFromTheWindowsCreationBehindFormCreatesBox) {
@@ -131,10 +132,10 @@ TEST_F(FormTest, TimersRunFromTheWindowsCreationBehindFormCreatesBox) {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* form = qobject_cast<TForm1*>(w)) {
                 activeDuringBox = 0;
-                for (QTimer* t : form->timers) activeDuringBox += t->isActive();
+                for (QTimer* t : timers(*form)) activeDuringBox += t->isActive();
                 // The life clock ages the stored (empty) pet and pays its points meanwhile.
                 form->Timer3Timer();
-                behindBox = form->pet;
+                behindBox = form->pet();
             }
     };
     TForm1 f(services());
@@ -144,9 +145,9 @@ TEST_F(FormTest, TimersRunFromTheWindowsCreationBehindFormCreatesBox) {
     EXPECT_EQ(behindBox.ark_points, 1000);
     const int intervals[] = {50, 10000, 110000, 6000, 1000, 15000, 3000};
     for (size_t i = 0; i < 7; ++i) {
-        EXPECT_TRUE(f.timers[i]->isActive()) << i;
-        EXPECT_EQ(f.timers[i]->interval(), intervals[i]);
-        EXPECT_EQ(f.timers[i]->timerType(), Qt::PreciseTimer);
+        EXPECT_TRUE(timers(f)[i]->isActive()) << i;
+        EXPECT_EQ(timers(f)[i]->interval(), intervals[i]);
+        EXPECT_EQ(timers(f)[i]->timerType(), Qt::PreciseTimer);
     }
 }
 
@@ -155,10 +156,10 @@ TEST_F(FormTest, MissingFileShowsCode2AndTheLaidOutStates) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].kind, "error");
     EXPECT_EQ(boxes.shown[0].text, cp932("ﾌｧｲﾙが見つかりません."));
-    EXPECT_TRUE(f.sagasu_b->isEnabled());
-    EXPECT_FALSE(f.edit_b->isEnabled());
-    EXPECT_EQ(f.moji_l->text(), "moji_l");
-    EXPECT_EQ(f.pet, PetState{});
+    EXPECT_TRUE(control<QPushButton>(f, "sagasu_b")->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(f, "edit_b")->isEnabled());
+    EXPECT_EQ(control<ClickLabel>(f, "moji_l")->text(), "moji_l");
+    EXPECT_EQ(f.pet(), PetState{});
     EXPECT_FALSE(f.backupPending());
     // The generator was seeded before the load.
     EXPECT_EQ(random.state(), 20260u);
@@ -170,19 +171,19 @@ TEST_F(FormTest, SavedStatesChooseTheButtons) {
         dir.write("my.dat", saved("piko", sinu));
         TForm1 f(services());
         EXPECT_TRUE(boxes.shown.empty());
-        EXPECT_TRUE(f.sagasu_b->isEnabled());
-        EXPECT_FALSE(f.gohan_b->isEnabled() || f.edit_b->isEnabled() || f.korosu_b->isEnabled());
-        EXPECT_EQ(f.state_n->text(), "");
+        EXPECT_TRUE(control<QPushButton>(f, "sagasu_b")->isEnabled());
+        EXPECT_FALSE(control<QPushButton>(f, "gohan_b")->isEnabled() || control<QPushButton>(f, "edit_b")->isEnabled() || control<QPushButton>(f, "korosu_b")->isEnabled());
+        EXPECT_EQ(control<QLabel>(f, "state_n")->text(), "");
         // The door replaced the stored room picture.
-        EXPECT_EQ(f.cg->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+        EXPECT_EQ(control<PetPicture>(f, "cg")->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
                   QImage(QString::fromStdString(dir.path() + "cg/door.bmp")).convertToFormat(QImage::Format_RGB32));
     }
     {
         dir.write("my.dat", saved("piko", neru));
         TForm1 f(services());
-        EXPECT_FALSE(f.sagasu_b->isEnabled());
-        EXPECT_TRUE(f.gohan_b->isEnabled() && f.edit_b->isEnabled() && f.korosu_b->isEnabled());
-        EXPECT_EQ(f.pet.words[0], cp932("ことば"));
+        EXPECT_FALSE(control<QPushButton>(f, "sagasu_b")->isEnabled());
+        EXPECT_TRUE(control<QPushButton>(f, "gohan_b")->isEnabled() && control<QPushButton>(f, "edit_b")->isEnabled() && control<QPushButton>(f, "korosu_b")->isEnabled());
+        EXPECT_EQ(f.pet().words[0], cp932("ことば"));
     }
 }
 
@@ -195,7 +196,7 @@ TEST_F(FormTest, MissingDoorPictureIsAFileOpenError) {
 
 TEST_F(FormTest, CloseSaysGoodbyeBeforeSaving) {
     TForm1 f(services());
-    f.pet.pet_name = "piko";
+    f.Timer3Timer();  // a pet a year older than none
     boxes.shown.clear();
     bool fileExistedDuringBox = true;
     boxes.whileOpen = [&] { fileExistedDuringBox = dir.exists("my.dat"); };
@@ -204,7 +205,8 @@ TEST_F(FormTest, CloseSaysGoodbyeBeforeSaving) {
     EXPECT_EQ(boxes.shown[0].kind, "message");
     EXPECT_EQ(boxes.shown[0].text, cp932("またやってね！"));
     EXPECT_FALSE(fileExistedDuringBox);
-    EXPECT_EQ(dir.read("my.dat"), serializePet(f.pet));
+    EXPECT_EQ(f.pet().age, 1);
+    EXPECT_EQ(dir.read("my.dat"), serializePet(f.pet()));
 }
 
 TEST_F(FormTest, CloseDuringTheFarewellBoxIsIgnored) {
@@ -212,22 +214,23 @@ TEST_F(FormTest, CloseDuringTheFarewellBoxIsIgnored) {
     boxes.shown.clear();
     boxes.whileOpen = [&] {
         boxes.whileOpen = nullptr;
-        f.pet.condition = sinu;  // the timers go on while the box is open
+        f.Timer3Timer();  // the timers go on while the box is open
         EXPECT_FALSE(requestClose(f));
     };
     EXPECT_TRUE(requestClose(f));
     EXPECT_EQ(boxes.shown.size(), 1u);
     PetState back;
     loadPetFile(dir.path() + "my.dat", back);
-    EXPECT_EQ(back.condition, sinu);
+    EXPECT_EQ(back.age, 1);
 }
 
 TEST_F(FormTest, FailedSaveKeepsTheWindowOpenAndTriesAgain) {
-    FormServices s = services();
     int denied = 1;
-    s.saveFault = [&](SaveStep step) { return step == SaveStep::CheckTarget && denied ? EACCES : 0; };
+    ScriptedFileFaults disk;
+    disk.answer = [&](FileStep step, const std::string&) { return step == FileStep::CheckTarget && denied ? EACCES : 0; };
+    FileFaults::Use useDisk(disk);
     dir.write("my.dat", saved("piko", futu));
-    TForm1 f(s);
+    TForm1 f(services());
     boxes.shown.clear();
     EXPECT_FALSE(requestClose(f));
     ASSERT_EQ(boxes.shown.size(), 2u);
@@ -235,19 +238,20 @@ TEST_F(FormTest, FailedSaveKeepsTheWindowOpenAndTriesAgain) {
     EXPECT_EQ(boxes.shown[1].text, cp932("ﾌｧｲﾙへのｱｸｾｽが拒否されました."));
     EXPECT_EQ(dir.read("my.dat"), saved("piko", futu));
     denied = 0;
-    f.pet.age = 5;
+    f.Timer3Timer();  // ages: 3
     EXPECT_TRUE(requestClose(f));
     EXPECT_EQ(boxes.shown.size(), 3u);  // one more farewell, no error
     EXPECT_EQ(boxes.shown[2].text, cp932("またやってね！"));
     PetState back;
     loadPetFile(dir.path() + "my.dat", back);
-    EXPECT_EQ(back.age, 5);
+    EXPECT_EQ(back.age, 3);
 }
 
 TEST_F(FormTest, FullDiskIsCode101) {
-    FormServices s = services();
-    s.saveFault = [](SaveStep step) { return step == SaveStep::Write ? ENOSPC : 0; };
-    TForm1 f(s);
+    ScriptedFileFaults disk;
+    disk.answer = [](FileStep step, const std::string&) { return step == FileStep::Write ? ENOSPC : 0; };
+    FileFaults::Use useDisk(disk);
+    TForm1 f(services());
     boxes.shown.clear();
     EXPECT_FALSE(requestClose(f));
     ASSERT_EQ(boxes.shown.size(), 2u);
@@ -272,7 +276,7 @@ TEST_F(FormTest, PartlyLoadedFileIsKeptAsideBeforeTheFirstSave) {
     TForm1 f(services());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, cp932("入力値が数値ではありません."));
-    EXPECT_EQ(f.pet.intellect, 2);
+    EXPECT_EQ(f.pet().intellect, 2);
     EXPECT_TRUE(f.backupPending());
     EXPECT_TRUE(requestClose(f));
     EXPECT_EQ(dir.read("my.dat.bak"), damaged);
@@ -294,10 +298,15 @@ TEST_F(FormTest, ErrorBoxDotRule) {
 
 TEST_F(FormTest, SoundMixerThatCannotStartEndsTheProgram) {
     dir.write("my.dat", saved("piko", futu));
-    FormServices s = services();
-    s.soundMixSetUp = [] { throw ESoundMixError("No wave output devices available"); };
+    // A machine with no sound card: the process's device offers none.
+    WaveOutDriver& shared = CurrentWaveOutDriver();
+    VirtualWaveOut none;
+    none.setDevices({});
+    SetWaveOutDriver(&none);
     const std::string before = dir.read("my.dat");
-    EXPECT_EQ(runPiko(s), 1);
+    const int code = runPiko(services());
+    SetWaveOutDriver(&shared);
+    EXPECT_EQ(code, 1);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].kind, "fatal");
     EXPECT_EQ(boxes.shown[0].text, "No wave output devices available");
@@ -307,59 +316,60 @@ TEST_F(FormTest, SoundMixerThatCannotStartEndsTheProgram) {
 TEST_F(FormTest, SoundsFailQuietly) {
     TForm1 f(services());
     boxes.shown.clear();
-    const hMixWave before = f.wave_last;
+    const hMixWave before = f.preloaded().wave_last;
     f.PlaySound("no-such.wav");
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(f.wave_last, before);  // loading failed: the previous handle stays
+    EXPECT_EQ(f.preloaded().wave_last, before);  // loading failed: the previous handle stays
 }
 
 TEST_F(FormTest, TextBoxesKeepOutLineBreaksAndUnstorableCharacters) {
     TForm1 f(services());
-    f.edit_l->insert(QString::fromUtf8("a\rb\nc\x1a" "d😀e〜"));
-    EXPECT_EQ(f.edit_l->text(), QString::fromUtf8("abcde〜"));
-    EXPECT_EQ(toCp932(f.edit_l->text().toStdString()), std::optional<std::string>("abcde\x81\x60"));
-    f.edit_l->clear();
+    control<PetLineEdit>(f, "edit_l")->insert(QString::fromUtf8("a\rb\nc\x1a" "d😀e〜"));
+    EXPECT_EQ(control<PetLineEdit>(f, "edit_l")->text(), QString::fromUtf8("abcde〜"));
+    EXPECT_EQ(toCp932(control<PetLineEdit>(f, "edit_l")->text().toStdString()), std::optional<std::string>("abcde\x81\x60"));
+    control<PetLineEdit>(f, "edit_l")->clear();
     for (int i = 0; i < 40; ++i) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QString(QChar(0x3042)));
-        QCoreApplication::sendEvent(f.edit_l, &press);
+        QCoreApplication::sendEvent(control<PetLineEdit>(f, "edit_l"), &press);
     }
-    EXPECT_EQ(f.edit_l->text(), QString(30, QChar(0x3042)));
+    EXPECT_EQ(control<PetLineEdit>(f, "edit_l")->text(), QString(30, QChar(0x3042)));
 }
 
 TEST_F(FormTest, NamingDialog) {
+    dir.write("my.dat", saved("old", futu));
     TForm1 f(services());
-    TForm2 d(f);
+    TForm2 d(&f, boxes);
+    f.setNamingDialog(&d);
     EXPECT_EQ(d.size(), QSize(347, 200));
     EXPECT_EQ(d.windowTitle(), QString::fromUtf8("なまえいれてね"));
     EXPECT_FALSE(d.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint));
-    EXPECT_EQ(d.edit_l->geometry(), QRect(55, 64, 237, 24));
-    EXPECT_EQ(d.edit_b->geometry(), QRect(139, 128, 73, 25));
-    EXPECT_EQ(d.Label1->geometry(), QRect(120, 20, 111, 16));
-    EXPECT_EQ(d.edit_b->text(), QString::fromUtf8("おっけ"));
-    EXPECT_EQ(d.edit_l->maxLength(), 16);
+    EXPECT_EQ(control<PetLineEdit>(d, "edit_l")->geometry(), QRect(55, 64, 237, 24));
+    EXPECT_EQ(control<QPushButton>(d, "edit_b")->geometry(), QRect(139, 128, 73, 25));
+    EXPECT_EQ(control<QLabel>(d, "Label1")->geometry(), QRect(120, 20, 111, 16));
+    EXPECT_EQ(control<QPushButton>(d, "edit_b")->text(), QString::fromUtf8("おっけ"));
+    EXPECT_EQ(control<PetLineEdit>(d, "edit_l")->maxLength(), 16);
 
     boxes.shown.clear();
-    f.pet.pet_name = "old";
     d.open();
     d.edit_bClick();
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].kind, "message");
     EXPECT_EQ(boxes.shown[0].text, cp932("なまえいれてね"));
     EXPECT_TRUE(d.isVisible());
-    EXPECT_EQ(f.pet.pet_name, "old");
+    EXPECT_EQ(f.pet().pet_name, "old");
 
     // Escape and the window manager's close do not leave the dialog.
     QTest::keyClick(&d, Qt::Key_Escape);
     d.close();
     EXPECT_TRUE(d.isVisible());
 
-    d.edit_l->insert(QString::fromUtf8(" ソ "));
+    control<PetLineEdit>(d, "edit_l")->insert(QString::fromUtf8(" ソ "));
     d.edit_bClick();
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(d.result(), QDialog::Accepted);
-    EXPECT_EQ(f.pet.pet_name, cp932(" ソ "));
+    EXPECT_EQ(f.pet().pet_name, cp932(" ソ "));
     // The second showing starts with the first name.
     d.open();
-    EXPECT_EQ(d.edit_l->text(), QString::fromUtf8(" ソ "));
+    EXPECT_EQ(control<PetLineEdit>(d, "edit_l")->text(), QString::fromUtf8(" ソ "));
     d.edit_bClick();
 }

@@ -194,16 +194,17 @@ TEST(SaveFileOnDisk, SaveReplacesAndLoadsBack) {
 }
 
 TEST(SaveFileOnDisk, AFailingStepLeavesTheOldFileWhole) {
-    for (auto [step, err, code] : {std::tuple{SaveStep::Create, EACCES, 5}, {SaveStep::Write, ENOSPC, 101},
-                                   {SaveStep::Sync, EIO, 1000 + EIO}, {SaveStep::Rename, EACCES, 5},
-                                   {SaveStep::CheckTarget, EACCES, 5}}) {
+    for (auto [step, err, code] : {std::tuple{FileStep::Create, EACCES, 5}, {FileStep::Write, ENOSPC, 101},
+                                   {FileStep::Sync, EIO, 1000 + EIO}, {FileStep::Rename, EACCES, 5},
+                                   {FileStep::CheckTarget, EACCES, 5}}) {
         TempDir dir;
         const std::string old = serializePet(PetState{});
         dir.write("my.dat", old);
+        ScriptedFileFaults disk;
+        disk.answer = [s = step, e = err](FileStep at, const std::string&) { return at == s ? e : 0; };
+        FileFaults::Use useDisk(disk);
         try {
-            savePetFile(dir.path() + "my.dat", samplePet(), false, [s = step, e = err](SaveStep at) {
-                return at == s ? e : 0;
-            });
+            savePetFile(dir.path() + "my.dat", samplePet(), false);
             ADD_FAILURE() << "no error for step " << int(step);
         } catch (const EInOutError& e) {
             EXPECT_EQ(e.code(), code);

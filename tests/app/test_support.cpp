@@ -2,9 +2,15 @@
 
 #include <stdlib.h>
 
+#include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "mixer/sound_mix_component.h"
+#include "platform/callback_window.h"
+#include "platform/virtual_wave_out.h"
 
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "piko-test-XXXXXX").string();
@@ -34,4 +40,65 @@ bool TempDir::exists(const std::string& name) const { return std::filesystem::ex
 
 void TempDir::copyCg() const {
     std::filesystem::copy(PIKO_CG_DIR, path_ + "cg", std::filesystem::copy_options::recursive);
+}
+
+std::vector<QTimer*> timers(const QObject& window) {
+    std::vector<QTimer*> t;
+    for (int i = 1; i <= 7; ++i) t.push_back(control<QTimer>(window, ("Timer" + std::to_string(i)).c_str()));
+    return t;
+}
+
+namespace {
+VirtualWaveOut& installedDevice() {
+    auto* device = dynamic_cast<VirtualWaveOut*>(&CurrentWaveOutDriver());
+    if (!device) throw std::logic_error("the test runs on no virtual device");
+    return *device;
+}
+}  // namespace
+
+Ear::Ear(const TForm1& window, const std::string& cgDir) : device_(installedDevice()) {
+    TSoundMix* mix = window.soundMix();
+    if (!mix) throw std::logic_error("the window has no mixer");
+    for (int n = 1; n <= 7; ++n) {
+        const std::string name = std::to_string(n) + ".wav";
+        const hMixWave w = mix->OpenWave((cgDir + name).c_str());
+        const MixWave* info = SoundMixWaveInfo(w);
+        sounds_.emplace_back(name, std::vector<uint8_t>(info->header.data, info->header.data + info->header.bufferLength));
+        mix->FreeWave(w);
+    }
+    // The longest first, so a sound that starts like a shorter one is still itself.
+    std::sort(sounds_.begin(), sounds_.end(), [](const auto& a, const auto& b) { return a.second.size() > b.second.size(); });
+}
+
+std::vector<std::string> Ear::heard() {
+    std::vector<uint8_t> stream;
+    // Until the device has nothing left: the mixer stops writing once idle.
+    while (device_.queued() > 0) {
+        const WaveHeader* h = device_.queuedHeader(0);
+        stream.insert(stream.end(), h->data, h->data + h->bufferLength);
+        device_.complete(1);
+        DispatchPostedMessages();
+    }
+    std::vector<std::string> names;
+    size_t at = 0;
+    while (at < stream.size()) {
+        bool found = false;
+        for (const auto& [name, bytes] : sounds_) {
+            if (stream.size() - at >= bytes.size() && std::equal(bytes.begin(), bytes.end(), stream.begin() + long(at))) {
+                names.push_back(name);
+                at += bytes.size();
+                found = true;
+                break;
+            }
+        }
+        if (found) continue;
+        if (stream[at] != 128) {
+            names.push_back("?");
+            // Past the rest of what is not silence.
+            while (at < stream.size() && stream[at] != 128) ++at;
+            continue;
+        }
+        ++at;
+    }
+    return names;
 }

@@ -3,11 +3,16 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/form1.h"
 #include "app/message_boxes.h"
+#include "platform/file.h"
+
+class QTimer;
+class VirtualWaveOut;
 
 class TempDir {
 public:
@@ -55,6 +60,40 @@ private:
             whileOpen();
         }
     }
+};
+
+// A control of a window, found by the name the window gives it.
+template <class W>
+W* control(const QObject& window, const char* name) {
+    W* w = window.findChild<W*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+    if (!w) throw std::logic_error(std::string("no control named ") + name);
+    return w;
+}
+
+// The main window's Timer1 .. Timer7, in that order.
+std::vector<QTimer*> timers(const QObject& window);
+
+// The disk failing on command: `answer` says which errno a step of a
+// replace fails with (0: it runs). Install it with FileFaults::Use.
+struct ScriptedFileFaults : FileFaults {
+    std::function<int(FileStep, const std::string& path)> answer;
+    int fail(FileStep step, const std::string& path) override { return answer ? answer(step, path) : 0; }
+};
+
+// What a listener at the virtual device hears from a window: the blocks
+// played, read back as the names of cg's sounds ("1.wav" .. "7.wav").
+class Ear {
+public:
+    // Learns each sound as the window's mixer converts it. Needs the window
+    // on the process's virtual device.
+    Ear(const TForm1& window, const std::string& cgDir);
+    // Plays out every queued block and names the sounds in them, in order,
+    // since the last call; "?" for anything else that is not silence.
+    std::vector<std::string> heard();
+
+private:
+    VirtualWaveOut& device_;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> sounds_;
 };
 
 // What a window under test takes: the test's boxes, the test's generator and

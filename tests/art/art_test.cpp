@@ -9,7 +9,7 @@
 #include <iterator>
 #include <set>
 
-#include "tools/art/art.h"
+#include "art/art.h"
 
 namespace {
 

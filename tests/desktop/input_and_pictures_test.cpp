@@ -36,8 +36,8 @@ protected:
 
 TEST_F(DesktopFormTest, InputMethodCommitsGoThroughTheSameFiltersAsTyping) {
     TForm1 f(services());
-    TForm2 d(f);
-    for (QLineEdit* box : {static_cast<QLineEdit*>(f.edit_l), static_cast<QLineEdit*>(d.edit_l)}) {
+    TForm2 d(&f, boxes);
+    for (QLineEdit* box : {control<QLineEdit>(f, "edit_l"), control<QLineEdit>(d, "edit_l")}) {
         EXPECT_TRUE(box->testAttribute(Qt::WA_InputMethodEnabled));
         EXPECT_TRUE(box->inputMethodQuery(Qt::ImEnabled).toBool());
         box->clear();
@@ -54,12 +54,12 @@ TEST_F(DesktopFormTest, InputMethodCommitsGoThroughTheSameFiltersAsTyping) {
 
 TEST_F(DesktopFormTest, InputMethodCommitsKeepTheLengthLimits) {
     TForm1 f(services());
-    TForm2 d(f);
+    TForm2 d(&f, boxes);
     const QString forty(40, QChar(0x3042));
-    compose(f.edit_l, {}, forty);
-    EXPECT_EQ(f.edit_l->text(), QString(30, QChar(0x3042)));
-    compose(d.edit_l, {}, forty);
-    EXPECT_EQ(d.edit_l->text(), QString(16, QChar(0x3042)));
+    compose(control<PetLineEdit>(f, "edit_l"), {}, forty);
+    EXPECT_EQ(control<PetLineEdit>(f, "edit_l")->text(), QString(30, QChar(0x3042)));
+    compose(control<PetLineEdit>(d, "edit_l"), {}, forty);
+    EXPECT_EQ(control<PetLineEdit>(d, "edit_l")->text(), QString(16, QChar(0x3042)));
 }
 
 // True when every pixel of `image` is one of the picture's own two colours:
@@ -78,12 +78,12 @@ TEST_F(DesktopFormTest, ThePictureStretchesWithoutBlurAtAnyPixelRatio) {
     QImage checker(100, 100, QImage::Format_RGB32);
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 100; ++x) checker.setPixel(x, y, (x + y) % 2 ? qRgb(255, 0, 255) : qRgb(0, 0, 0));
-    f.cg->setPixmap(QPixmap::fromImage(checker));
+    control<PetPicture>(f, "cg")->setPixmap(QPixmap::fromImage(checker));
     for (qreal dpr : {1.0, 1.5, 2.0, 3.0}) {
         QImage shot(QSize(200, 200) * dpr, QImage::Format_RGB32);
         shot.setDevicePixelRatio(dpr);
         shot.fill(Qt::white);
-        f.cg->render(&shot);
+        control<PetPicture>(f, "cg")->render(&shot);
         EXPECT_TRUE(onlyTwoColours(shot, qRgb(255, 0, 255), qRgb(0, 0, 0))) << dpr;
         // Each source pixel covers its own square of the stretched picture.
         const int cell = int(2 * dpr);

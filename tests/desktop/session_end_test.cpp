@@ -22,16 +22,22 @@ protected:
     TempDir dir;
     ScriptedBoxes boxes;
     Random random{7};
-    int creates = 0;
-    int failWith = 0;
+    int creates = 0;  // replaces of my.dat begun (its backup not counted)
+    int failWith = 0;  // the errno every write into a new my.dat fails with
+    ScriptedFileFaults disk;
+    FileFaults::Use useDisk{disk};
+
+    SessionEndTest() {
+        disk.answer = [this](FileStep step, const std::string& path) {
+            if (path.ends_with(".bak")) return 0;
+            if (step == FileStep::Create) ++creates;
+            return step == FileStep::Write ? failWith : 0;
+        };
+    }
 
     FormServices services() {
         FormServices s = testServices(boxes, random, dir.path());
         s.clockSeed = [] { return 1u; };
-        s.saveFault = [this](SaveStep step) {
-            if (step == SaveStep::Create) ++creates;
-            return step == SaveStep::Write ? failWith : 0;
-        };
         return s;
     }
 
@@ -105,7 +111,7 @@ TEST_F(SessionEndTest, ASecondEndOrACloseAfterTheEndSavesNothingMore) {
     dir.write("my.dat", serializePet(livingPet()));
     TForm1 f(services());
     EXPECT_EQ(f.endSession(), 0);
-    f.pet.age = 9;  // a timer still ticking as the session goes
+    f.Timer3Timer();  // a timer still ticking as the session goes
     EXPECT_EQ(f.endSession(), 0);
     // The close the window manager sends as the session goes.
     QCloseEvent e;

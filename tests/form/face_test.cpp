@@ -9,39 +9,53 @@ using Face = LiveForm;
 TEST_F(Face, AlternatesFromFrameOneAndFollowsTheCondition) {
     TForm1& f = start(healthy());
     f.Timer5Timer();
-    EXPECT_EQ(f.face_frame, 1);
+    EXPECT_EQ(f.faceFrame(), 1);
     EXPECT_EQ(f.faceBitmap(), stripSquare("futu.bmp", 1));
-    EXPECT_EQ(f.cg->pixmap().size(), QSize(100, 100));
+    EXPECT_EQ(control<PetPicture>(f, "cg")->pixmap().size(), QSize(100, 100));
     f.Timer5Timer();
     EXPECT_EQ(f.faceBitmap(), stripSquare("futu.bmp", 0));
-    f.pet.condition = neru;
+    random.seed(seedFor({is(2, 1)}));
+    f.Timer6Timer();  // falls asleep
+    ASSERT_EQ(f.pet().condition, neru);
     f.Timer5Timer();
     EXPECT_EQ(f.faceBitmap(), stripSquare("neru.bmp", 1));
     EXPECT_EQ(f.cg2Strip().convertToFormat(QImage::Format_RGB32),
               QImage(QString::fromStdString(dir.path() + "cg/neru.bmp")).convertToFormat(QImage::Format_RGB32));
 
-    // Dead but not yet carried out: frame 0 of sinu.bmp at every tick.
-    f.pet.condition = sinu;
+}
+
+TEST_F(Face, DeadButNotCarriedOutShowsFrameZeroOfSinu) {
+    PetState p = healthy();
+    p.fullness = 17;
+    TForm1& f = start(p);
+    f.Timer5Timer();
+    random.seed(seedFor({is(2, 1)}));
+    f.gohan_bClick();  // fed past bursting
+    ASSERT_EQ(f.pet().condition, sinu);
     for (int i = 0; i < 3; ++i) {
         f.Timer5Timer();
-        EXPECT_EQ(f.face_frame, 0);
+        EXPECT_EQ(f.faceFrame(), 0);
         EXPECT_EQ(f.faceBitmap(), stripSquare("sinu.bmp", 0));
     }
 
-    // Outside 0..10 the strip loaded last keeps alternating.
-    f.pet.condition = 11;
-    f.Timer5Timer();
-    EXPECT_EQ(f.faceBitmap(), stripSquare("sinu.bmp", 1));
-    f.Timer5Timer();
-    EXPECT_EQ(f.faceBitmap(), stripSquare("sinu.bmp", 0));
-
     // No pet: nothing drawn, the frame does not move.
-    f.pet.condition = futu;
-    f.sagasu_b->setEnabled(true);
+    control<QPushButton>(f, "sagasu_b")->setEnabled(true);
     const QImage before = f.faceBitmap();
     f.Timer5Timer();
-    EXPECT_EQ(f.face_frame, 0);
+    EXPECT_EQ(f.faceFrame(), 0);
     EXPECT_EQ(f.faceBitmap(), before);
+}
+
+TEST_F(Face, OutsideTheConditionsTheStripLoadedLastKeepsAlternating) {
+    PetState p = healthy();
+    p.condition = 11;
+    TForm1& f = start(p);
+    const QImage stored = f.cg2Strip().convertToFormat(QImage::Format_RGB32);
+    f.Timer5Timer();
+    EXPECT_EQ(f.faceBitmap(), stored.copy(100, 0, 100, 100));
+    f.Timer5Timer();
+    EXPECT_EQ(f.faceBitmap(), stored.copy(0, 0, 100, 100));
+    EXPECT_EQ(f.cg2Strip().convertToFormat(QImage::Format_RGB32), stored);
 }
 
 TEST_F(Face, StoredStripBeforeAnyLoad) {
@@ -59,19 +73,19 @@ TEST_F(Face, MissingStripReportsOnceWhileOpenAndRetries) {
     const std::string strip = dir.path() + "cg/futu.bmp";
     const std::string aside = dir.path() + "futu.bmp";
     std::filesystem::rename(strip, aside);
-    const QImage room = f.cg->pixmap().toImage();
+    const QImage room = control<PetPicture>(f, "cg")->pixmap().toImage();
     boxes.perBox.push_back([&] {
         // Ticks behind the open report: no second report, the frame keeps flipping.
         f.Timer5Timer();
         f.Timer5Timer();
-        EXPECT_EQ(f.face_frame, 1);
+        EXPECT_EQ(f.faceFrame(), 1);
         std::filesystem::rename(aside, strip);
     });
     f.Timer5Timer();
     ASSERT_EQ(kinds(), std::vector<std::string>{"error"});
     EXPECT_EQ(boxes.shown[0].text, cp932("ﾌｧｲﾙ ") + strip + cp932(" は開けません."));
     EXPECT_TRUE(f.faceBitmap().isNull()) << "nothing was copied: cg still shows the whole room picture";
-    EXPECT_EQ(f.cg->pixmap().toImage(), room);
+    EXPECT_EQ(control<PetPicture>(f, "cg")->pixmap().toImage(), room);
     f.Timer5Timer();
     EXPECT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(f.faceBitmap(), stripSquare("futu.bmp", 0));
@@ -116,7 +130,7 @@ TEST_F(Face, ShownTwiceAsLargeWithoutSmoothing) {
     TForm1& f = start(healthy());
     f.Timer5Timer();
     const QImage face = f.faceBitmap();
-    const QImage shown = f.cg->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = control<PetPicture>(f, "cg")->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shown.size(), QSize(200, 200));
     int wrong = 0;
     for (int y = 0; y < 200; ++y)

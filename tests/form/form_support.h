@@ -1,5 +1,5 @@
-// The real main window, headless, with a seeded generator, scripted boxes and
-// an ear on every sound it asks for.
+// The real main window, headless, with a seeded generator, scripted boxes,
+// an ear at the virtual device and a count of saves at the file layer.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -21,10 +21,22 @@ protected:
     TempDir dir;
     ScriptedBoxes boxes;
     Random random{1};
-    std::vector<std::string> sounds;
-    int saves = 0;
+    int saves = 0;  // replaces of my.dat begun
+    ScriptedFileFaults disk;
+    FileFaults::Use useDisk{disk};
     std::unique_ptr<TForm1> form;
     std::unique_ptr<TForm2> form2;  // after `form`: the dialog is its child and goes first
+    std::unique_ptr<Ear> ear;
+
+    LiveForm() {
+        disk.answer = [this](FileStep step, const std::string&) {
+            if (step == FileStep::CheckTarget) ++saves;
+            return 0;
+        };
+    }
+
+    // The sounds the window played since the last time we listened.
+    std::vector<std::string> heard() { return ear->heard(); }
 
     // A pet in good shape with one learned word.
     static PetState healthy() {
@@ -55,19 +67,26 @@ protected:
         return build();
     }
 
+    // Starts the window again on `pet`, as the next start of the program
+    // would find it in my.dat.
+    TForm1& restart(const PetState& pet) {
+        dir.write("my.dat", serializePet(pet));
+        return build();
+    }
+
     TForm1& build() {
         FormServices s = testServices(boxes, random, dir.path());
         s.clockSeed = [] { return 1u; };
-        s.soundRequested = [this](const std::string& name) { sounds.push_back(name); };
-        s.saveFault = [this](SaveStep step) {
-            if (step == SaveStep::CheckTarget) ++saves;
-            return 0;
-        };
+        // One mixer session at a time: the old window goes first.
+        ear.reset();
+        form2.reset();
+        form.reset();
         form = std::make_unique<TForm1>(std::move(s));
-        form2 = std::make_unique<TForm2>(*form);
-        form->Form2 = form2.get();
+        form2 = std::make_unique<TForm2>(form.get(), boxes);
+        form->setNamingDialog(form2.get());
+        ear = std::make_unique<Ear>(*form, dir.path() + "cg/");
         boxes.shown.clear();
-        sounds.clear();
+        ear->heard();
         return *form;
     }
 
@@ -80,7 +99,7 @@ protected:
     // The naming dialog's part of a search: type the name and press おっけ.
     std::function<void()> nameIt(const char* utf8) {
         return [this, utf8] {
-            form2->edit_l->setText(QString::fromUtf8(utf8));
+            control<PetLineEdit>(*form2, "edit_l")->setText(QString::fromUtf8(utf8));
             form2->edit_bClick();
         };
     }
@@ -100,7 +119,7 @@ protected:
     // cg shows a whole picture file, stretched (the door, the dead face), and holds no face bitmap.
     bool showsWholePicture(const TForm1& f, const char* file) const {
         const QImage whole = QImage(QString::fromStdString(dir.path() + "cg/" + file)).convertToFormat(QImage::Format_RGB32);
-        return f.faceBitmap().isNull() && f.cg->pixmap().toImage().convertToFormat(QImage::Format_RGB32) == whole;
+        return f.faceBitmap().isNull() && control<PetPicture>(f, "cg")->pixmap().toImage().convertToFormat(QImage::Format_RGB32) == whole;
     }
 
     static QString q(const std::string& cp932Bytes) { return qtText(cp932Bytes); }

@@ -5,7 +5,7 @@
 using LifeClock = LiveForm;
 
 TEST_F(LifeClock, BadgesFollowTheirThresholds) {
-    TForm1& f = start(healthy());
+    dir.copyCg();
     struct Case {
         int32_t points, words;
         bool ark, intellect;
@@ -21,26 +21,36 @@ TEST_F(LifeClock, BadgesFollowTheirThresholds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.points);
-        f.clear_b->hide();
-        f.clear_b2->hide();
-        f.pet.ark_points = c.points;
-        f.pet.word_count = c.words;
+        PetState p = healthy();
+        p.ark_points = c.points;
+        p.word_count = c.words;
+        TForm1& f = restart(p);
         f.Timer1Timer();
-        EXPECT_EQ(!f.clear_b2->isHidden(), c.ark);
-        EXPECT_EQ(!f.clear_b->isHidden(), c.intellect);
-        EXPECT_EQ(f.clear_b2->text(), u(c.arkCaption));
-        EXPECT_EQ(f.clear_b->text(), u(c.intellectCaption));
-        EXPECT_EQ(f.state_l2->text(), QString::number(c.points) + u("点"));
+        EXPECT_EQ(!control<QPushButton>(f, "clear_b2")->isHidden(), c.ark);
+        EXPECT_EQ(!control<QPushButton>(f, "clear_b")->isHidden(), c.intellect);
+        EXPECT_EQ(control<QPushButton>(f, "clear_b2")->text(), u(c.arkCaption));
+        EXPECT_EQ(control<QPushButton>(f, "clear_b")->text(), u(c.intellectCaption));
+        EXPECT_EQ(control<QLabel>(f, "state_l2")->text(), QString::number(c.points) + u("点"));
     }
-    // Falling below a threshold never hides a badge; its caption empties.
-    f.pet.ark_points = 10;
-    f.Timer1Timer();
-    EXPECT_FALSE(f.clear_b2->isHidden());
-    EXPECT_EQ(f.clear_b2->text(), "");
-
+    {
+        SCOPED_TRACE("falling below a threshold never hides a badge; its caption empties");
+        // The points wrap past the top as the pet ages: far below every threshold.
+        PetState p = healthy();
+        p.ark_points = INT32_MAX - 10;
+        TForm1& f = restart(p);
+        f.Timer1Timer();
+        ASSERT_FALSE(control<QPushButton>(f, "clear_b2")->isHidden());
+        f.Timer3Timer();
+        ASSERT_LT(f.pet().ark_points, 0);
+        f.Timer1Timer();
+        EXPECT_FALSE(control<QPushButton>(f, "clear_b2")->isHidden());
+        EXPECT_EQ(control<QPushButton>(f, "clear_b2")->text(), "");
+    }
     // The badges read back their caption when clicked.
-    f.pet.word_count = 23;
-    f.pet.ark_points = 5001;
+    PetState p = healthy();
+    p.word_count = 23;
+    p.ark_points = 5001;
+    TForm1& f = restart(p);
     f.Timer1Timer();
     f.clear_bClick();
     f.clear_b2Click();
@@ -54,69 +64,74 @@ TEST_F(LifeClock, StatusShowsUnclampedGaugesThenClamps) {
     p.intellect = 20;
     TForm1& f = start(p);
     f.Timer3Timer();  // ages: intellect 21, morals 11, vigor 11
-    EXPECT_EQ(sounds, std::vector<std::string>{"4.wav"});
-    EXPECT_EQ(f.pet.ark_points, 1100);
+    EXPECT_EQ(heard(), std::vector<std::string>{"4.wav"});
+    EXPECT_EQ(f.pet().ark_points, 1100);
     f.Timer1Timer();
-    EXPECT_EQ(f.state_l->text(), u("　年齢4/20\n　知能21/20\nモラル11/20\n　元気11/20"));
-    EXPECT_EQ(f.state_n->text(), u("ぴこ"));
-    EXPECT_EQ(f.state_l2->text(), u("1100点"));
-    EXPECT_EQ(f.pet.intellect, 20);
+    EXPECT_EQ(control<QLabel>(f, "state_l")->text(), u("　年齢4/20\n　知能21/20\nモラル11/20\n　元気11/20"));
+    EXPECT_EQ(control<QLabel>(f, "state_n")->text(), u("ぴこ"));
+    EXPECT_EQ(control<QLabel>(f, "state_l2")->text(), u("1100点"));
+    EXPECT_EQ(f.pet().intellect, 20);
     f.Timer1Timer();
-    EXPECT_EQ(f.state_l->text(), u("　年齢4/20\n　知能20/20\nモラル11/20\n　元気11/20"));
+    EXPECT_EQ(control<QLabel>(f, "state_l")->text(), u("　年齢4/20\n　知能20/20\nモラル11/20\n　元気11/20"));
 
     // With no pet the labels keep what they had, the gauges are not clamped.
-    f.sagasu_b->setEnabled(true);
-    f.pet.vigor = -5;
-    f.pet.pet_name = "other";
-    f.Timer1Timer();
-    EXPECT_EQ(f.state_n->text(), u("ぴこ"));
-    EXPECT_EQ(f.pet.vigor, -5);
+    p.condition = sinu;
+    p.vigor = -5;
+    TForm1& dead = restart(p);
+    control<QLabel>(dead, "state_n")->setText("kept");
+    dead.Timer1Timer();
+    EXPECT_EQ(control<QLabel>(dead, "state_n")->text(), "kept");
+    EXPECT_EQ(dead.pet().vigor, -5);
 }
 
 TEST_F(LifeClock, NeedsTickThroughTheWindow) {
-    TForm1& f = start(healthy());
+    dir.copyCg();
     {
         SCOPED_TRACE("body tables: fullness wins over vigor, the vigor points stay paid");
-        f.pet.vigor = 16;
-        f.pet.fullness = 3;
+        PetState p = healthy();
+        p.vigor = 16;
+        p.fullness = 3;
+        TForm1& f = restart(p);
         random.seed(seedFor({not_(3, 0), is(2, 1)}));
         f.Timer2Timer();
-        EXPECT_EQ(f.pet.vigor, 17);
-        EXPECT_EQ(f.pet.fullness, 2);
-        EXPECT_EQ(f.pet.condition, byoki);
-        EXPECT_EQ(f.pet.ark_points, 400);
-        EXPECT_EQ(sounds, std::vector<std::string>{"4.wav"});
+        EXPECT_EQ(f.pet().vigor, 17);
+        EXPECT_EQ(f.pet().fullness, 2);
+        EXPECT_EQ(f.pet().condition, byoki);
+        EXPECT_EQ(f.pet().ark_points, 400);
+        EXPECT_EQ(heard(), std::vector<std::string>{"4.wav"});
     }
     {
         SCOPED_TRACE("a sleeping pet draws nothing and changes nothing");
-        f.pet.condition = neru;
-        const PetState before = f.pet;
+        PetState p = healthy();
+        p.condition = neru;
+        TForm1& f = restart(p);
+        const PetState before = f.pet();
         const uint32_t state = random.state();
-        sounds.clear();
+        heard();
         f.Timer2Timer();
-        EXPECT_EQ(f.pet, before);
+        EXPECT_EQ(f.pet(), before);
         EXPECT_EQ(random.state(), state);
-        EXPECT_TRUE(sounds.empty());
+        EXPECT_TRUE(heard().empty());
     }
     {
         SCOPED_TRACE("hunger below 0 kills only at a body-branch tick");
-        f.pet.condition = futu;
-        f.pet.vigor = 10;
-        f.pet.morals = 10;
-        f.pet.fullness = 1;
+        PetState p = healthy();
+        p.fullness = 1;
+        TForm1& f = restart(p);
         random.seed(seedFor({not_(3, 0), is(2, 0), not_(3, 0), is(2, 0), not_(3, 0), is(2, 1)}));
         f.Timer2Timer();
         f.Timer2Timer();
-        EXPECT_EQ(f.pet.fullness, -1);
-        EXPECT_EQ(f.pet.condition, futu);
+        EXPECT_EQ(f.pet().fullness, -1);
+        EXPECT_EQ(f.pet().condition, futu);
         f.Timer1Timer();
-        EXPECT_FALSE(f.sagasu_b->isEnabled());
+        EXPECT_FALSE(control<QPushButton>(f, "sagasu_b")->isEnabled());
         f.Timer2Timer();
-        EXPECT_EQ(f.pet.condition, sinu);
+        EXPECT_EQ(f.pet().condition, sinu);
     }
     {
         SCOPED_TRACE("with no pet nothing is drawn");
-        f.sagasu_b->setEnabled(true);
+        TForm1& f = *form;
+        control<QPushButton>(f, "sagasu_b")->setEnabled(true);
         const uint32_t state = random.state();
         f.Timer2Timer();
         EXPECT_EQ(random.state(), state);
@@ -127,27 +142,28 @@ TEST_F(LifeClock, SleepAndConditionSounds) {
     TForm1& f = start(healthy());
     random.seed(seedFor({is(2, 1), is(2, 1)}));
     f.Timer6Timer();
-    EXPECT_EQ(f.pet.condition, neru);
+    EXPECT_EQ(f.pet().condition, neru);
     f.Timer6Timer();
-    EXPECT_EQ(f.pet.condition, niko);
+    EXPECT_EQ(f.pet().condition, niko);
 
-    const std::pair<int32_t, const char*> plays[] = {{neru, "wave_5"}, {naku, "wave_6"}, {uresi, "wave_7"}};
+    const std::pair<int32_t, const char*> plays[] = {{neru, "5.wav"}, {naku, "6.wav"}, {uresi, "7.wav"}};
     for (const auto& [condition, wave] : plays) {
-        f.pet.condition = condition;
-        sounds.clear();
+        SCOPED_TRACE(wave);
+        PetState p = healthy();
+        p.condition = condition;
+        TForm1& f = restart(p);
         random.seed(seedFor({is(3, 0)}));
         f.Timer7Timer();
-        EXPECT_EQ(sounds, std::vector<std::string>{wave});
+        EXPECT_EQ(heard(), std::vector<std::string>{wave});
         random.seed(seedFor({not_(3, 0)}));
         f.Timer7Timer();
-        EXPECT_EQ(sounds.size(), 1u);
+        EXPECT_TRUE(heard().empty());
     }
-    f.pet.condition = futu;
-    sounds.clear();
+    TForm1& well = restart(healthy());
     random.seed(seedFor({is(3, 0)}));
-    f.Timer7Timer();
-    EXPECT_TRUE(sounds.empty());
-    EXPECT_TRUE(boxes.shown.empty());  // the mixer is missing: every play failed quietly
+    well.Timer7Timer();
+    EXPECT_TRUE(heard().empty());
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(LifeClock, OldAgeEndsTheProgramWithTheDeadPetSaved) {
@@ -156,14 +172,14 @@ TEST_F(LifeClock, OldAgeEndsTheProgramWithTheDeadPetSaved) {
     p.word_count = 12;
     TForm1& f = start(p);
     f.Timer1Timer();
-    EXPECT_FALSE(f.sagasu_b->isEnabled()) << "age 20 is alive";
+    EXPECT_FALSE(control<QPushButton>(f, "sagasu_b")->isEnabled()) << "age 20 is alive";
     f.Timer3Timer();
-    f.moji_l->setText("babble");
+    control<ClickLabel>(f, "moji_l")->setText("babble");
 
     // While the death box is open the clocks go on; none may start a second death.
     boxes.perBox.push_back([&] {
-        EXPECT_TRUE(f.sagasu_b->isEnabled());
-        EXPECT_EQ(f.moji_l->text(), "");
+        EXPECT_TRUE(control<QPushButton>(f, "sagasu_b")->isEnabled());
+        EXPECT_EQ(control<ClickLabel>(f, "moji_l")->text(), "");
         EXPECT_TRUE(showsWholePicture(f, "sinu.bmp"));
         for (int i = 0; i < 3; ++i) {
             f.Timer1Timer();
@@ -189,22 +205,25 @@ TEST_F(LifeClock, OldAgeEndsTheProgramWithTheDeadPetSaved) {
     EXPECT_EQ(back.pet_name, cp932("ぴこ"));
     EXPECT_EQ(back.word_count, 12);
     // A death leaves the care buttons as they were: the program is ending.
-    EXPECT_TRUE(f.gohan_b->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(f, "gohan_b")->isEnabled());
 }
 
 TEST_F(LifeClock, MissingDeadFaceSkipsTheRestOfTheDeath) {
     PetState p = healthy();
-    p.condition = futu;
+    p.fullness = 17;
     TForm1& f = start(p);
     std::filesystem::remove(dir.path() + "cg/sinu.bmp");
-    f.pet.condition = sinu;
-    f.moji_l->setText("x");
+    // Fed past bursting: dead, carried out at the next status tick.
+    random.seed(seedFor({is(2, 1)}));
+    f.gohan_bClick();
+    ASSERT_EQ(f.pet().condition, sinu);
+    control<ClickLabel>(f, "moji_l")->setText("x");
     f.Timer1Timer();
     ASSERT_EQ(kinds(), std::vector<std::string>{"error"});
     EXPECT_EQ(boxes.shown[0].text, cp932("ﾌｧｲﾙ ") + dir.path() + cp932("cg/sinu.bmp は開けません."));
-    EXPECT_TRUE(f.sagasu_b->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(f, "sagasu_b")->isEnabled());
     EXPECT_FALSE(f.closed());
-    EXPECT_EQ(f.pet.condition, sinu);
+    EXPECT_EQ(f.pet().condition, sinu);
     f.Timer1Timer();
     EXPECT_EQ(boxes.shown.size(), 1u);
 }

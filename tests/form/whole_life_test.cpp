@@ -8,7 +8,7 @@ TEST_F(WholeLife, FromSearchToOldAgeAndTheStoredDeadPet) {
     TForm1& f = startEmpty();
     boxes.perBox.push_back(nameIt("ぴこ"));
     f.sagasu_bClick();
-    ASSERT_FALSE(f.sagasu_b->isEnabled());
+    ASSERT_FALSE(control<QPushButton>(f, "sagasu_b")->isEnabled());
 
     int spoke = 0, faces = 0, fed = 0, agingTicks = 0;
     QString lastSaid;
@@ -25,7 +25,7 @@ TEST_F(WholeLife, FromSearchToOldAgeAndTheStoredDeadPet) {
         }
         if (ms % 6000 == 0) {
             f.Timer4Timer();
-            if (f.moji_l->text() != lastSaid) ++spoke, lastSaid = f.moji_l->text();
+            if (control<ClickLabel>(f, "moji_l")->text() != lastSaid) ++spoke, lastSaid = control<ClickLabel>(f, "moji_l")->text();
         }
         if (ms % 1000 == 0) {
             f.Timer5Timer();
@@ -33,12 +33,12 @@ TEST_F(WholeLife, FromSearchToOldAgeAndTheStoredDeadPet) {
         }
         if (ms % 15000 == 0) f.Timer6Timer();
         if (ms % 3000 == 0) f.Timer7Timer();
-        if (ms % 5000 == 0 && f.pet.fullness <= 6 && f.pet.condition != neru) {
+        if (ms % 5000 == 0 && f.pet().fullness <= 6 && f.pet().condition != neru) {
             f.gohan_bClick();
             ++fed;
         }
         if (ms % 60000 == 0) {
-            f.edit_l->setText(QString("line %1").arg(ms / 60000));
+            control<PetLineEdit>(f, "edit_l")->setText(QString("line %1").arg(ms / 60000));
             f.edit_bClick();
         }
     }

@@ -17,11 +17,13 @@
 #include "app/qt_text.h"
 #include "app/save_file.h"
 #include "app/text_box.h"
+#include "art/art.h"
 #include "mixer/inspect.h"
 #include "platform/cp932.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
 #include "test_support.h"
+#include "tests/rules/draws.h"
 
 namespace {
 
@@ -93,9 +95,9 @@ protected:
         FormServices s = testServices(boxes, random, dir.path());
         s.clockSeed = [] { return 5u; };
         form = std::make_unique<TForm1>(std::move(s));
-        for (QTimer* t : form->timers) t->stop();
-        form2 = std::make_unique<TForm2>(*form);
-        form->Form2 = form2.get();
+        for (QTimer* t : timers(*form)) t->stop();
+        form2 = std::make_unique<TForm2>(form.get(), boxes);
+        form->setNamingDialog(form2.get());
         return *form;
     }
     void drop() {
@@ -103,14 +105,21 @@ protected:
         form.reset();
     }
 
-    void savePet(int32_t condition) {
+    // Fed from 17: dead, carried out at the next status tick.
+    void burst(TForm1& f) {
+        random.seed(seedFor({is(2, 1)}));
+        f.gohan_bClick();
+        ASSERT_EQ(f.pet().condition, sinu);
+    }
+
+    void savePet(int32_t condition, int32_t fullness = 10) {
         PetState p;
         p.pet_name = cp932("ぴこ");
         p.age = 3;
         p.intellect = 5;
         p.morals = 10;
         p.vigor = 10;
-        p.fullness = 10;
+        p.fullness = fullness;
         p.condition = condition;
         p.word_count = 1;
         p.words[0] = cp932("こんにちは");
@@ -144,21 +153,21 @@ protected:
     // The program goes on: a pet can be found, fed, petted and talked to, and
     // the faces keep being drawn; no box but the ones the actions bring.
     void expectItGoesOn(TForm1& f) {
-        if (f.sagasu_b->isEnabled()) {
+        if (control<QPushButton>(f, "sagasu_b")->isEnabled()) {
             boxes.perBox.push_back([this] {
-                form2->edit_l->setText(QStringLiteral("pi"));
+                control<PetLineEdit>(*form2, "edit_l")->setText(QStringLiteral("pi"));
                 form2->edit_bClick();
             });
             f.sagasu_bClick();
         }
-        ASSERT_FALSE(f.sagasu_b->isEnabled());
+        ASSERT_FALSE(control<QPushButton>(f, "sagasu_b")->isEnabled());
         f.gohan_bClick();
         f.cgClick();
-        f.edit_l->setText(QStringLiteral("hello"));
+        control<PetLineEdit>(f, "edit_l")->setText(QStringLiteral("hello"));
         f.edit_bClick();
         for (int i = 0; i < 200; ++i) f.Timer1Timer();
         EXPECT_FALSE(f.closed());
-        EXPECT_EQ(f.pet.words[size_t(f.pet.word_count - 1)], "hello");
+        EXPECT_EQ(f.pet().words[size_t(f.pet().word_count - 1)], "hello");
     }
 };
 
@@ -175,8 +184,9 @@ std::vector<PictureCase> pictureCases() {
                                   {"sinu.bmp", PictureCase::AtDeath, sinu},
                                   {"sinu.bmp", PictureCase::AtKill, futu},
                                   {"sinu.bmp", PictureCase::AtFaceTick, sinu}};
-    const char* faces[] = {"futu", "fuki", "niko", "sabisi", "uresi", "naku", "okoru", "neru", "byoki", "kuru"};
-    for (int32_t i = 0; i < 10; ++i) c.push_back({std::string(faces[i]) + ".bmp", PictureCase::AtFaceTick, i});
+    // The living faces, named as cggen writes them (sinu is above).
+    for (int32_t i = 0; i < sinu; ++i)
+        c.push_back({std::string(art::kFaceNames[size_t(i)]) + ".bmp", PictureCase::AtFaceTick, i});
     return c;
 }
 
@@ -213,7 +223,9 @@ TEST_F(BadFiles, EveryPictureBrokenGivesItsOpenErrorAndTheProgramGoesOn) {
             // Whatever the last case broke is whole again.
             std::filesystem::copy(PIKO_CG_DIR, dir.path() + "cg",
                                   std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-            savePet(pc.condition == sinu && pc.when != PictureCase::AtStart ? futu : pc.condition);
+            // A pet at 17 bursts when fed (sinu): the death not yet carried out.
+            const bool diesFed = pc.condition == sinu && pc.when != PictureCase::AtStart;
+            savePet(diesFed ? futu : pc.condition, diesFed ? 17 : 10);
             damage(pc.file, d);
             boxes.shown.clear();
             TForm1& f = build();
@@ -222,12 +234,12 @@ TEST_F(BadFiles, EveryPictureBrokenGivesItsOpenErrorAndTheProgramGoesOn) {
                     break;
                 case PictureCase::AtFaceTick:
                     // sinu's strip shows while the death is not yet carried out.
-                    f.pet.condition = pc.condition;
+                    if (diesFed) burst(f);
                     f.Timer5Timer();
                     f.Timer5Timer();  // tried again at every tick; one report at a time, each shown
                     break;
                 case PictureCase::AtDeath:
-                    f.pet.condition = sinu;
+                    burst(f);
                     f.Timer1Timer();
                     break;
                 case PictureCase::AtKill:
@@ -247,10 +259,25 @@ TEST_F(BadFiles, EveryPictureBrokenGivesItsOpenErrorAndTheProgramGoesOn) {
             EXPECT_FALSE(f.closed());
             // No pet lives after a death or kill whose face could not be shown,
             // nor in an empty room without its door.
-            if (pc.when != PictureCase::AtFaceTick) EXPECT_TRUE(f.sagasu_b->isEnabled());
-            else EXPECT_FALSE(f.sagasu_b->isEnabled());
-            if (pc.when == PictureCase::AtFaceTick) {
-                f.pet.condition = pc.condition == futu ? niko : futu;  // another, good strip
+            if (pc.when != PictureCase::AtFaceTick) EXPECT_TRUE(control<QPushButton>(f, "sagasu_b")->isEnabled());
+            else EXPECT_FALSE(control<QPushButton>(f, "sagasu_b")->isEnabled());
+            if (pc.when == PictureCase::AtFaceTick && pc.condition == sinu) {
+                // A dead pet has no other strip; carried out, its death cannot show its face either.
+                boxes.shown.clear();
+                f.Timer1Timer();
+                ASSERT_EQ(boxes.shown.size(), 1u);
+                EXPECT_EQ(boxes.shown[0].kind, "error");
+                EXPECT_EQ(boxes.shown[0].text, openError(pc.file));
+            } else if (pc.when == PictureCase::AtFaceTick) {
+                // Another, good strip: futu falls asleep, neru wakes, any other mood turns futu.
+                if (pc.condition == futu || pc.condition == neru) {
+                    random.seed(seedFor({is(2, 1)}));
+                    f.Timer6Timer();
+                } else {
+                    random.seed(seedFor({not_(3, 0), is(2, 0)}));
+                    f.Timer2Timer();
+                }
+                ASSERT_NE(f.pet().condition, pc.condition);
                 boxes.shown.clear();
                 f.Timer5Timer();
                 EXPECT_TRUE(boxes.shown.empty());
@@ -330,7 +357,7 @@ TEST_F(BadFiles, EverySoundBrokenIsSilentAndThePetLivesOn) {
             TForm1& f = build();
             // The file itself cannot be loaded, with the mixer's own error.
             try {
-                f.SoundMix1->FreeWave(f.SoundMix1->OpenWave((dir.path() + "cg/" + file).c_str()));
+                f.soundMix()->FreeWave(f.soundMix()->OpenWave((dir.path() + "cg/" + file).c_str()));
                 ADD_FAILURE() << "the damaged file loaded";
             } catch (const ESoundMixError& e) {
                 EXPECT_FALSE(e.message().empty());
@@ -338,33 +365,39 @@ TEST_F(BadFiles, EverySoundBrokenIsSilentAndThePetLivesOn) {
             // A broken preload leaves it and those after it (7, 6, 1, 5) empty.
             const std::string order = "7615";
             const size_t broken = order.find(file[0]);
-            const hMixWave pre[] = {f.wave_7, f.wave_6, f.wave_last, f.wave_5};
+            const TForm1::Preloaded loaded = f.preloaded();
+            const hMixWave pre[] = {loaded.wave_7, loaded.wave_6, loaded.wave_last, loaded.wave_5};
             for (size_t i = 0; i < 4; ++i) EXPECT_EQ(pre[i] == 0, broken != std::string::npos && i >= broken) << i;
 
-            // Every sound the pet makes: found (1), named (2), fed (2), petted (1),
-            // talked to (2 and 4), its moods (5, 6, 7), killed (3).
-            for (const int32_t mood : {neru, naku, uresi})
-                for (int i = 0; i < 12; ++i) {
-                    f.pet.condition = mood;
-                    f.Timer7Timer();
-                }
-            f.pet.condition = futu;
-            f.gohan_bClick();
-            f.cgClick();
-            f.edit_l->setText(QStringLiteral("hello"));
-            f.edit_bClick();
+            // Every sound the pet makes: its moods (5, 6, 7), each pet started in
+            // its mood, then found (1), named (2), fed (2), petted (1), talked to
+            // (2 and 4), killed (3).
+            for (const int32_t mood : {neru, naku, uresi}) {
+                drop();
+                savePet(mood);
+                TForm1& moody = build();
+                for (int i = 0; i < 12; ++i) moody.Timer7Timer();
+                hearAll();
+            }
+            drop();
+            savePet(futu);
+            TForm1& g = build();
+            g.gohan_bClick();
+            g.cgClick();
+            control<PetLineEdit>(g, "edit_l")->setText(QStringLiteral("hello"));
+            g.edit_bClick();
             const size_t heardBeforeKill = hearAll();
             boxes.answer = true;
-            f.korosu_bClick();
+            g.korosu_bClick();
             hearAll();
             EXPECT_GT(heardBeforeKill, 0u) << "the good sounds must still be heard";
             EXPECT_EQ(mixer::inspect::poolFreeCount(), 100);
             for (const auto& s : boxes.shown) EXPECT_EQ(s.kind, "confirm") << qtText(s.text).toStdString();
-            EXPECT_TRUE(f.sagasu_b->isEnabled());
+            EXPECT_TRUE(control<QPushButton>(g, "sagasu_b")->isEnabled());
             boxes.shown.clear();
-            expectItGoesOn(f);
+            expectItGoesOn(g);
             hearAll();
-            EXPECT_FALSE(f.closed());
+            EXPECT_FALSE(g.closed());
             drop();
             EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
         }
@@ -409,8 +442,8 @@ TEST_F(BadFiles, GarbageSoundMixIniStartsWithDefaultsOrClampedValuesAndPlays) {
         boxes.shown.clear();
         TForm1& f = build();
         EXPECT_TRUE(boxes.shown.empty());
-        ASSERT_TRUE(f.SoundMix1);
-        const std::optional<mixer::inspect::Settings> s = mixer::inspect::settings(f.SoundMix1->session());
+        ASSERT_TRUE(f.soundMix());
+        const std::optional<mixer::inspect::Settings> s = mixer::inspect::settings(f.soundMix()->session());
         ASSERT_TRUE(s);
         EXPECT_GE(s->blocksInUse, 2);
         EXPECT_LE(s->blocksInUse, 6);

@@ -41,12 +41,13 @@ protected:
 
 TEST_F(FormSound, TheWindowsMixerHoldsTheDeviceAndChannelsZeroToThree) {
     TForm1 f(services());
-    ASSERT_TRUE(f.SoundMix1);
-    EXPECT_TRUE(f.SoundMix1->Activated());
-    EXPECT_EQ(f.SoundMix1->Channels(), 15);
+    ASSERT_TRUE(f.soundMix());
+    EXPECT_TRUE(f.soundMix()->Activated());
+    EXPECT_EQ(f.soundMix()->Channels(), 15);
     EXPECT_TRUE(wave.isOpen());
-    EXPECT_EQ(mixer::inspect::openChannelCount(f.SoundMix1->session()), 4);
-    for (hMixWave w : {f.wave_7, f.wave_6, f.wave_last, f.wave_5}) EXPECT_NE(SoundMixWaveInfo(w), nullptr);
+    EXPECT_EQ(mixer::inspect::openChannelCount(f.soundMix()->session()), 4);
+    const TForm1::Preloaded p = f.preloaded();
+    for (hMixWave w : {p.wave_7, p.wave_6, p.wave_last, p.wave_5}) EXPECT_NE(SoundMixWaveInfo(w), nullptr);
     EXPECT_EQ(mixer::inspect::liveWaveCount(), 4u);
 }
 
@@ -86,7 +87,7 @@ TEST_F(FormSound, QueuedSoundsPlayInTurnAndAreFreedOnceHeard) {
     TForm1 f(services());
     const auto two = converted("2.wav"), four = converted("4.wav");
     f.PlaySound("2.wav");
-    const hMixWave first = f.wave_last;
+    const hMixWave first = f.preloaded().wave_last;
     f.PlaySound("4.wav");  // as AddPoints does right behind a reply
     EXPECT_NE(SoundMixWaveInfo(first), nullptr);  // still to be played: kept
     const auto heard = hearAll();
@@ -96,7 +97,7 @@ TEST_F(FormSound, QueuedSoundsPlayInTurnAndAreFreedOnceHeard) {
     EXPECT_EQ(upTo(heard, two.size() + gap + four.size()), cat({two, silence(gap), four}));
     DispatchPostedMessages();
     EXPECT_EQ(SoundMixWaveInfo(first), nullptr);         // heard: gone
-    EXPECT_NE(SoundMixWaveInfo(f.wave_last), nullptr);   // the last one stays for the window
+    EXPECT_NE(SoundMixWaveInfo(f.preloaded().wave_last), nullptr);   // the last one stays for the window
     EXPECT_EQ(mixer::inspect::liveWaveCount(), 4u);  // wave_7, wave_6, wave_5 and wave_last
     EXPECT_EQ(mixer::inspect::poolFreeCount(), 100);
 }
@@ -108,7 +109,7 @@ TEST_F(FormSound, ALongLifeKeepsTheMixerFlat) {
     size_t most = 0;
     for (int i = 0; i < 3000; ++i) {
         f.PlaySound(names[i % 7]);
-        if (i % 11 == 0) f.SoundMix1->Play(1, f.wave_5, 0, 0, 0);  // the sleeping sound, as the life clock plays it
+        if (i % 11 == 0) f.soundMix()->Play(1, f.preloaded().wave_5, 0, 0, 0);  // the sleeping sound, as the life clock plays it
         const size_t blocks = 3 + size_t(i % 3);
         for (size_t b = 0; b < blocks && wave.queued() > 0; ++b) {
             wave.complete(1);

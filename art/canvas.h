@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "tools/art/art.h"
+#include "art/art.h"
 
 namespace art {
 

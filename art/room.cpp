@@ -1,7 +1,7 @@
 // The empty room shown while no pet lives: a pink corner, wooden floor, a door.
-#include "tools/art/art.h"
-#include "tools/art/canvas.h"
-#include "tools/art/palette.h"
+#include "art/art.h"
+#include "art/canvas.h"
+#include "art/palette.h"
 
 namespace art {
 

@@ -1,5 +1,5 @@
-#include "tools/art/canvas.h"
-#include "tools/art/palette.h"
+#include "art/canvas.h"
+#include "art/palette.h"
 
 #include <algorithm>
 #include <cmath>

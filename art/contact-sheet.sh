@@ -1,6 +1,6 @@
 #!/bin/sh
 # Renders every picture of a cg/ directory into one PNG, pixels doubled, for looking at.
-# usage: tools/art/contact-sheet.sh build/bin/cg docs/faces.png
+# usage: art/contact-sheet.sh build/bin/cg docs/faces.png
 set -e
 cg=$1
 out=$2

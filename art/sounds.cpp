@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-#include "tools/art/art.h"
+#include "art/art.h"
 
 namespace art {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/art/art.h"
+#include "art/art.h"
 
 namespace art {
 

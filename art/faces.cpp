@@ -5,9 +5,9 @@
 #include <cmath>
 #include <numbers>
 
-#include "tools/art/art.h"
-#include "tools/art/canvas.h"
-#include "tools/art/palette.h"
+#include "art/art.h"
+#include "art/canvas.h"
+#include "art/palette.h"
 
 namespace art {
 namespace {

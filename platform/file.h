@@ -1,0 +1,73 @@
+// Files on disk as the program keeps them: read whole, or replaced so that a
+// power cut leaves the old content or the new, never half of either.
+// Failures come back as errno values; the caller words them.
+#pragma once
+#include <string>
+
+// An open descriptor, closed when the File goes.
+class File {
+public:
+    File() = default;
+    explicit File(int fd) : fd_(fd) {}
+    File(File&& other) noexcept : fd_(other.release()) {}
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File();
+
+    int fd() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release();
+    // Closes now: 0, or the errno of a close that failed (written data may be lost then).
+    int close();
+
+private:
+    int fd_ = -1;
+};
+
+// The steps of a replace that a test can make fail.
+enum class FileStep {
+    CheckTarget,  // checkReplaceable
+    Create,       // the temporary file
+    Write,        // each write into it
+    Sync,
+    Rename,
+};
+
+// What tests put between the program and the disk. Installed for the whole
+// process while a FileFaults::Use lives, as VirtualWaveOut::Use installs a device.
+class FileFaults {
+public:
+    virtual ~FileFaults() = default;
+    // An errno value to fail `step` of the replace of `path` with, or 0 to let it run.
+    virtual int fail(FileStep step, const std::string& path) = 0;
+
+    class Use {
+    public:
+        explicit Use(FileFaults& faults);
+        ~Use();
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+    };
+};
+
+// The file a path names once its symbolic links are followed; the path itself
+// when it cannot be resolved (it does not exist yet, say).
+std::string resolvedPath(const std::string& path);
+
+// Reads a regular file whole into `out`: 0 or an errno. Opening does not
+// block (a pipe of that name answers at once) and only a regular file is
+// read (EISDIR for a directory, EACCES for a pipe or a device).
+int readWholeFile(const std::string& path, std::string& out);
+
+// 0 when `path` may be replaced: it does not exist, or it is a regular file
+// this process may write (checked with the ids that do the writing). A
+// replace by rename would go over a read-only file, a pipe or a device.
+int checkReplaceable(const std::string& path);
+
+// Writes `bytes` to path + ".tmp", syncs it, renames it over `path` and syncs
+// the folder. The new file keeps the old one's permissions. In a folder that
+// refuses the temporary file, an existing file we may write is rewritten in
+// place instead. Returns 0 or an errno; on any failure before an in-place
+// rewrite, the old file is whole and no temporary file is left.
+int replaceFileSynced(const std::string& path, const std::string& bytes);
