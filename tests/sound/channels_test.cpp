@@ -125,6 +125,21 @@ TEST_F(Channels, DeferredPlayOfAClosedChannelOrFreedWaveIsDropped) {
     EXPECT_EQ(inspect::poolFreeCount(), 100);
 }
 
+// The end notice waits for the play's last byte: one byte short of it, the
+// play is still sounding.
+TEST_F(Channels, ANoticeComesOnlyWhenTheLastByteHasBeenHeard) {
+    start();
+    const hMixWave wa = load(ramp(513, 7));
+    play(1, wa);
+    hear(1);  // 512 of its 513 bytes
+    DispatchPostedMessages();
+    EXPECT_TRUE(notices.empty());
+    hear(1);
+    DispatchPostedMessages();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].wave, wa);
+}
+
 TEST_F(Channels, LoopsPlayExtraPassesAndEndlessNeverEnds) {
     start();
     const auto a = ramp(300, 9);
