@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "platform/milli_clock.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
@@ -90,7 +90,7 @@ void latency(benchmark::State& state, uint32_t flags, const std::string& ini) {
     const hMixSession h = SoundMixInit(nullptr);
     SoundMixActivate(h, true);
     SoundMixOpenChannel(h, 0, MIX_OPEN_ALL);
-    const mixer::inspect::Settings s = *mixer::inspect::settings(h);
+    const mixer::view::Settings s = *mixer::view::settings(h);
     gBytesPerSecond = s.format.avgBytesPerSec;
     const int32_t blockLength = s.blockLength;
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
 
@@ -157,7 +157,7 @@ void expectSession(const IniText& ini, const Setup& setup, VirtualWaveOut& wave,
     } catch (const ESoundMixError& e) {
         if (!refuse || e.message() != name + " is not compatible with the realtime sound mixer")
             broken("session refused:", e.message());
-        if (mixer::inspect::sessionHandle() != 0 || mixer::inspect::poolFreeCount() != mixer::inspect::kPoolSize)
+        if (mixer::view::sessionHandle() != 0 || mixer::view::poolFreeCount() != mixer::view::kPoolSize)
             broken("a refusal left a session behind");
         ++result.refusals;
         return;
@@ -165,13 +165,13 @@ void expectSession(const IniText& ini, const Setup& setup, VirtualWaveOut& wave,
     if (refuse) broken("a device the file calls not compatible was taken:", name);
     ++result.sessions;
 
-    const std::optional<mixer::inspect::Settings> s = mixer::inspect::settings(h);
+    const std::optional<mixer::view::Settings> s = mixer::view::settings(h);
     if (!s) broken("the new session does not validate");
     const PcmWaveFormat& f = s->format;
     if (s->deviceId != expectedId) broken("device id", std::to_string(s->deviceId));
     if (name != s->name) broken("device section", s->name);
-    if (s->blocksInUse < 2 || s->blocksInUse > mixer::inspect::kBlockCount) broken("blocks", std::to_string(s->blocksInUse));
-    if (s->blockLength < 512 || s->blockLength > mixer::inspect::kBlockData || s->blockLength % 4)
+    if (s->blocksInUse < 2 || s->blocksInUse > mixer::view::kBlockCount) broken("blocks", std::to_string(s->blocksInUse));
+    if (s->blockLength < 512 || s->blockLength > mixer::view::kBlockData || s->blockLength % 4)
         broken("block length", std::to_string(s->blockLength));
     if (f.samplesPerSec != 11025 && f.samplesPerSec != 22050 && f.samplesPerSec != 44100)
         broken("rate", std::to_string(f.samplesPerSec));
@@ -205,16 +205,16 @@ void expectSession(const IniText& ini, const Setup& setup, VirtualWaveOut& wave,
         const WaveOutFormat opened = wave.openedFormat();
         if (!wave.isOpen() || opened.channels != f.channels || opened.samplesPerSec != f.samplesPerSec)
             broken("the device opened in another format");
-        for (int i = 0; i < mixer::inspect::kBlockCount; ++i)
-            if (const auto b = mixer::inspect::block(i); !b || (!b->free && b->bufferLength != uint32_t(s->blockLength)))
+        for (int i = 0; i < mixer::view::kBlockCount; ++i)
+            if (const auto b = mixer::view::block(i); !b || (!b->free && b->bufferLength != uint32_t(s->blockLength)))
                 broken("a block of another length");
     } catch (const ESoundMixError& e) {
         if (openable) broken("activation failed:", e.message());
     }
     SoundMixCloseSession(h);
     DispatchPostedMessages();
-    if (mixer::inspect::sessionHandle() != 0 || mixer::inspect::deviceClaimed() || wave.isOpen() ||
-        mixer::inspect::poolFreeCount() != mixer::inspect::kPoolSize)
+    if (mixer::view::sessionHandle() != 0 || mixer::view::deviceClaimed() || wave.isOpen() ||
+        mixer::view::poolFreeCount() != mixer::view::kPoolSize)
         broken("closing left something behind");
 }
 

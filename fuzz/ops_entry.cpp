@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "platform/callback_window.h"
 #include "platform/milli_clock.h"
 #include "platform/profile_ini.h"
@@ -89,33 +89,33 @@ std::vector<uint8_t> waveImage(Input& in, uint16_t channels, uint32_t rate, uint
     return out;
 }
 
-namespace inspect = mixer::inspect;
+namespace view = mixer::view;
 
 int queuedCount(hMixSession s) {
     int n = 0;
-    for (int c = 0; c < inspect::kChannelCount; ++c) n += int(inspect::channelPlays(s, c).size());
+    for (int c = 0; c < view::kChannelCount; ++c) n += int(view::channelPlays(s, c).size());
     return n;
 }
 
-int pendingCount(hMixSession s) { return int(inspect::pendingPlays(s).size()); }
+int pendingCount(hMixSession s) { return int(view::pendingPlays(s).size()); }
 
 void check(hMixSession s) {
-    constexpr inspect::Position kFar = inspect::Position(1) << 40;  // years of sound at any rate
-    for (inspect::Position p : {inspect::mixPosition(s), inspect::clockAnchor(s), inspect::deviceOffset(s)})
-        if (p == inspect::kNever || p > kFar || p < -kFar) broken("a position ran away", p);
-    if (inspect::activated(s) && inspect::deviceOpen(s) && inspect::heardPosition(s) > inspect::mixPosition(s))
-        broken("the device played past what was mixed", inspect::heardPosition(s), inspect::mixPosition(s));
-    for (int c = 0; c < inspect::kChannelCount; ++c)
-        for (const inspect::Play& e : inspect::channelPlays(s, c)) {
+    constexpr view::Position kFar = view::Position(1) << 40;  // years of sound at any rate
+    for (view::Position p : {view::mixPosition(s), view::clockAnchor(s), view::deviceOffset(s)})
+        if (p == view::kNever || p > kFar || p < -kFar) broken("a position ran away", p);
+    if (view::activated(s) && view::deviceOpen(s) && view::heardPosition(s) > view::mixPosition(s))
+        broken("the device played past what was mixed", view::heardPosition(s), view::mixPosition(s));
+    for (int c = 0; c < view::kChannelCount; ++c)
+        for (const view::Play& e : view::channelPlays(s, c)) {
             if (e.end < e.start) broken("a play ends before it starts", e.start, e.end);
-            if (e.loops == 0xFFFF || e.start == inspect::kNever) continue;
-            const inspect::Position most = inspect::Position(e.loops + 1) * e.length;
-            if (e.end == inspect::kNever || e.end - e.start > most)
+            if (e.loops == 0xFFFF || e.start == view::kNever) continue;
+            const view::Position most = view::Position(e.loops + 1) * e.length;
+            if (e.end == view::kNever || e.end - e.start > most)
                 broken("a finite play runs past its passes", e.end - e.start, most);
         }
     // Every entry is free, pending or queued: none is lost on any path.
-    if (inspect::poolFreeCount() + pendingCount(s) + queuedCount(s) != inspect::kPoolSize)
-        broken("pool entries lost", inspect::poolFreeCount(), pendingCount(s) + queuedCount(s));
+    if (view::poolFreeCount() + pendingCount(s) + queuedCount(s) != view::kPoolSize)
+        broken("pool entries lost", view::poolFreeCount(), pendingCount(s) + queuedCount(s));
 }
 
 }  // namespace
@@ -214,12 +214,12 @@ OpsFeedResult FeedMixerOps(const uint8_t* data, size_t size) {
         check(h);
     }
     // Silent and retired: only plays that cannot end (or start) still hold entries.
-    if (queuedCount(h) == 0 && pendingCount(h) == 0 && inspect::poolFreeCount() != inspect::kPoolSize)
-        broken("pool entries lost once silent", inspect::poolFreeCount());
+    if (queuedCount(h) == 0 && pendingCount(h) == 0 && view::poolFreeCount() != view::kPoolSize)
+        broken("pool entries lost once silent", view::poolFreeCount());
     for (hMixWave w : waves)
         if (w) SoundMixFreeWave(h, w);
     SoundMixCloseSession(h);
     DispatchPostedMessages();
-    if (inspect::liveWaveCount() != 0) broken("waves left behind", long(inspect::liveWaveCount()));
+    if (view::liveWaveCount() != 0) broken("waves left behind", long(view::liveWaveCount()));
     return r;
 }

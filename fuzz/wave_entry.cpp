@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "mixer/wave_load.h"
 
 namespace {
@@ -25,7 +25,7 @@ int FeedWaveImage(const uint8_t* data, size_t size) {
         try {
             h = mixer::loadWave(target, &file, 0, MIX_WAVE_MEMORY);
         } catch (const ESoundMixError&) {
-            if (mixer::inspect::liveWaveCount() != 0) broken("a failed load left a wave behind");
+            if (mixer::view::liveWaveCount() != 0) broken("a failed load left a wave behind");
             continue;
         }
         const MixWave* w = mixer::lookupWave(h);
@@ -36,7 +36,7 @@ int FeedWaveImage(const uint8_t* data, size_t size) {
         for (uint32_t i = 0; i < w->header.bufferLength; ++i) sum += w->header.data[i];
         if (sum == 0xFFFFFFFFu) broken("impossible sum");
         mixer::releaseWave(h);
-        if (mixer::lookupWave(h) || mixer::inspect::liveWaveCount() != 0) broken("a released wave stayed");
+        if (mixer::lookupWave(h) || mixer::view::liveWaveCount() != 0) broken("a released wave stayed");
         ++loaded;
     }
     return loaded;

@@ -168,7 +168,7 @@ public:
     // their end and fills the free blocks again; what the device's messages run.
     void pump();
 
-    // ---- for inspect.cpp's read-only views
+    // ---- for views.cpp's read-only views
     Session* findSession(hMixSession session);  // nullptr when invalid
     hMixSession sessionHandle() const { return session_ ? handle_ : 0; }
     const Session* currentSession() const { return current_; }

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "mixer/sound_mix_component.h"
 #include "platform/profile_ini.h"
 
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     try {
         SetProfileDirectory(app);
         TSoundMix mix;
-        const PcmWaveFormat f = mixer::inspect::settings(mixer::inspect::currentSession())->format;
+        const PcmWaveFormat f = mixer::view::settings(mixer::view::currentSession())->format;
         std::printf("session format: %d-bit, %d channel(s), %u Hz\n", int(f.bitsPerSample), int(f.channels),
                     unsigned(f.samplesPerSec));
         std::vector<std::pair<std::string, Bytes>> waves;
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
         }
         std::ifstream in(stream, std::ios::binary);
         const Bytes heard{std::istreambuf_iterator<char>(in), {}};
-        const size_t block = size_t(mixer::inspect::settings(mixer::inspect::currentSession())->blockLength);
+        const size_t block = size_t(mixer::view::settings(mixer::view::currentSession())->blockLength);
         const Bytes& first = waves.front().second;
         for (auto at = std::search(heard.begin(), heard.end(), first.begin(), first.end()); at != heard.end();
              at = std::search(at + 1, heard.end(), first.begin(), first.end())) {

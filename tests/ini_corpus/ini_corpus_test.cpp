@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz/ini_entry.h"
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 
 namespace fs = std::filesystem;
 
@@ -42,7 +42,7 @@ TEST(IniCorpus, EveryKeptInputGivesOnlyDefaultsClampsOrValues) {
     EXPECT_GT(total.valuesFound, 0);
     EXPECT_GT(total.sessions, 0);
     EXPECT_GT(total.refusals, 0);
-    EXPECT_EQ(mixer::inspect::sessionHandle(), 0u);
+    EXPECT_EQ(mixer::view::sessionHandle(), 0u);
 }
 
 // The entry's counts follow the file: nothing found in an empty one, the

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
 #include "tests/waves/wave_image.h"
@@ -84,15 +84,15 @@ TEST(Allocation, NoneWhileEightPlaysSound) {
     SoundMixActivate(h, true);
     SoundMixOpenChannel(h, 0, MIX_OPEN_ALL);
     std::vector<hMixWave> waves;
-    for (int c = 0; c < mixer::inspect::kChannelCount; ++c) {
+    for (int c = 0; c < mixer::view::kChannelCount; ++c) {
         const std::vector<uint8_t> image = pcmWave(1, 11025, 8, std::vector<uint8_t>(size_t(700 + 333 * c), uint8_t(100 + c)));
         MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
         waves.push_back(SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY));
     }
     // Deferred but the last, so all eight start together. Channel 0's sound
     // ends and is retired on the way; the rest repeat.
-    for (int c = 0; c < mixer::inspect::kChannelCount; ++c) {
-        const uint32_t flags = c + 1 < mixer::inspect::kChannelCount ? MIX_PLAY_DEFER : 0;
+    for (int c = 0; c < mixer::view::kChannelCount; ++c) {
+        const uint32_t flags = c + 1 < mixer::view::kChannelCount ? MIX_PLAY_DEFER : 0;
         MixPlayParams p{24, h, c, waves[size_t(c)], 0, flags, uint16_t(c == 0 ? 40 : 0xFFFF)};
         SoundMixPlay(&p);
     }
@@ -109,7 +109,7 @@ TEST(Allocation, NoneWhileEightPlaysSound) {
     EXPECT_EQ(during, 0);
     EXPECT_EQ(wave.position(), 5000u * 2048u);
     EXPECT_EQ(wave.queued(), 3u);
-    EXPECT_TRUE(mixer::inspect::channelPlays(h, 0).empty());  // retired inside the loop
+    EXPECT_TRUE(mixer::view::channelPlays(h, 0).empty());  // retired inside the loop
 
     for (hMixWave w : waves) SoundMixFreeWave(h, w);
     SoundMixActivate(h, false);
@@ -189,7 +189,7 @@ TEST(Allocation, NoneForPlaysQueuesRemixesAndNotices) {
         wave.complete(1);
         DispatchPostedMessages();
     }
-    EXPECT_EQ(mixer::inspect::poolFreeCount(), mixer::inspect::kPoolSize);
+    EXPECT_EQ(mixer::view::poolFreeCount(), mixer::view::kPoolSize);
     SoundMixFreeWave(h, shortWave);
     SoundMixFreeWave(h, longWave);
     DestroyCallbackWindow(notify);

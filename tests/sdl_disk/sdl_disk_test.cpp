@@ -10,7 +10,7 @@
 #include <iterator>
 #include <thread>
 
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "platform/callback_window.h"
 #include "platform/profile_ini.h"
 #include "tests/waves/wave_image.h"
@@ -40,7 +40,7 @@ TEST(SdlDisk, FileHoldsExactlyTheMixedBytes) {
     SetProfileDirectory(kDir.string());
 
     hMixSession h = SoundMixInit(nullptr);
-    ASSERT_EQ(mixer::inspect::settings(h)->format.samplesPerSec, 22050u);
+    ASSERT_EQ(mixer::view::settings(h)->format.samplesPerSec, 22050u);
     SoundMixActivate(h, true);
     SoundMixOpenChannel(h, 0, MIX_OPEN_ONE);
     SoundMixOpenChannel(h, 3, MIX_OPEN_ONE);
@@ -73,15 +73,15 @@ TEST(SdlDisk, FileHoldsExactlyTheMixedBytes) {
 
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     auto sounding = [h] {
-        return mixer::inspect::deviceQueueLength() > 0 || !mixer::inspect::channelPlays(h, 0).empty() ||
-               !mixer::inspect::channelPlays(h, 3).empty();
+        return mixer::view::deviceQueueLength() > 0 || !mixer::view::channelPlays(h, 0).empty() ||
+               !mixer::view::channelPlays(h, 3).empty();
     };
     while (sounding() && std::chrono::steady_clock::now() < until) {
         DispatchPostedMessages();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    EXPECT_EQ(mixer::inspect::deviceQueueLength(), 0);
-    EXPECT_EQ(mixer::inspect::heardPosition(h), mixer::inspect::Position(expected.size()));
+    EXPECT_EQ(mixer::view::deviceQueueLength(), 0);
+    EXPECT_EQ(mixer::view::heardPosition(h), mixer::view::Position(expected.size()));
     SoundMixFreeWave(h, wa);
     SoundMixFreeWave(h, wb);
     SoundMixActivate(h, false);

@@ -18,7 +18,7 @@
 #include "app/save_file.h"
 #include "app/text_box.h"
 #include "art/art.h"
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "platform/cp932.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
@@ -391,7 +391,7 @@ TEST_F(BadFiles, EverySoundBrokenIsSilentAndThePetLivesOn) {
             g.korosu_bClick();
             hearAll();
             EXPECT_GT(heardBeforeKill, 0u) << "the good sounds must still be heard";
-            EXPECT_EQ(mixer::inspect::poolFreeCount(), 100);
+            EXPECT_EQ(mixer::view::poolFreeCount(), 100);
             for (const auto& s : boxes.shown) EXPECT_EQ(s.kind, "confirm") << qtText(s.text).toStdString();
             EXPECT_TRUE(control<QPushButton>(g, "sagasu_b")->isEnabled());
             boxes.shown.clear();
@@ -399,7 +399,7 @@ TEST_F(BadFiles, EverySoundBrokenIsSilentAndThePetLivesOn) {
             hearAll();
             EXPECT_FALSE(g.closed());
             drop();
-            EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
+            EXPECT_EQ(mixer::view::liveWaveCount(), 0u);
         }
     }
 }
@@ -443,7 +443,7 @@ TEST_F(BadFiles, GarbageSoundMixIniStartsWithDefaultsOrClampedValuesAndPlays) {
         TForm1& f = build();
         EXPECT_TRUE(boxes.shown.empty());
         ASSERT_TRUE(f.soundMix());
-        const std::optional<mixer::inspect::Settings> s = mixer::inspect::settings(f.soundMix()->session());
+        const std::optional<mixer::view::Settings> s = mixer::view::settings(f.soundMix()->session());
         ASSERT_TRUE(s);
         EXPECT_GE(s->blocksInUse, 2);
         EXPECT_LE(s->blocksInUse, 6);
@@ -456,7 +456,7 @@ TEST_F(BadFiles, GarbageSoundMixIniStartsWithDefaultsOrClampedValuesAndPlays) {
         EXPECT_TRUE(wave.isOpen());
         f.PlaySound("2.wav");
         EXPECT_GT(hearAll(), 0u) << "no sound heard";
-        EXPECT_EQ(mixer::inspect::poolFreeCount(), 100);
+        EXPECT_EQ(mixer::view::poolFreeCount(), 100);
         expectItGoesOn(f);
         drop();
     }

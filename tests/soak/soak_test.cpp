@@ -22,7 +22,7 @@
 #include "app/qt_text.h"
 #include "app/save_file.h"
 #include "app/text_box.h"
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "platform/cp932.h"
 #include "platform/milli_clock.h"
 #include "platform/profile_ini.h"
@@ -141,10 +141,10 @@ public:
         if (saved) *saved = form->pet();
         form2.reset();
         form.reset();
-        ASSERT_EQ(mixer::inspect::liveWaveCount(), 0u) << "waves outlived the window";
-        ASSERT_EQ(mixer::inspect::sessionHandle(), 0u);
+        ASSERT_EQ(mixer::view::liveWaveCount(), 0u) << "waves outlived the window";
+        ASSERT_EQ(mixer::view::sessionHandle(), 0u);
         ASSERT_FALSE(wave.isOpen());
-        ASSERT_EQ(mixer::inspect::poolFreeCount(), 100);
+        ASSERT_EQ(mixer::view::poolFreeCount(), 100);
         DispatchPostedMessages();  // notices for windows that are gone: dropped
         QCoreApplication::processEvents();
     }
@@ -205,7 +205,7 @@ public:
     // block-done messages are handled, as the event loop would.
     void listen() {
         if (!form->soundMix()) return;
-        const std::optional<mixer::inspect::Settings> s = mixer::inspect::settings(form->soundMix()->session());
+        const std::optional<mixer::view::Settings> s = mixer::view::settings(form->soundMix()->session());
         ASSERT_TRUE(s);
         bytesOwed += double(s->format.avgBytesPerSec) * kStepMs / 1000.0;
         if (steps % 3 != 0) return;
@@ -219,23 +219,23 @@ public:
     }
 
     void checkMixer(hMixSession s) {
-        const int inUse = mixer::inspect::kPoolSize - mixer::inspect::poolFreeCount();
+        const int inUse = mixer::view::kPoolSize - mixer::view::poolFreeCount();
         n.mostEntriesInUse = std::max(n.mostEntriesInUse, size_t(inUse));
-        n.mostLiveWaves = std::max(n.mostLiveWaves, mixer::inspect::liveWaveCount());
+        n.mostLiveWaves = std::max(n.mostLiveWaves, mixer::view::liveWaveCount());
         if (inUse > 0) ++n.soundingChecks;  // a sound still playing or queued
         // The four waves of the window, and one for each play still to be heard.
-        ASSERT_LE(mixer::inspect::liveWaveCount(), size_t(4 + inUse));
-        bool idle = mixer::inspect::deviceQueueLength() == 0 && mixer::inspect::pendingPlays(s).empty();
-        for (int c = 0; c < mixer::inspect::kChannelCount; ++c)
-            if (!mixer::inspect::channelPlays(s, c).empty()) idle = false;
+        ASSERT_LE(mixer::view::liveWaveCount(), size_t(4 + inUse));
+        bool idle = mixer::view::deviceQueueLength() == 0 && mixer::view::pendingPlays(s).empty();
+        for (int c = 0; c < mixer::view::kChannelCount; ++c)
+            if (!mixer::view::channelPlays(s, c).empty()) idle = false;
         if (!idle) return;
         ++n.silences;
-        ASSERT_EQ(mixer::inspect::poolFreeCount(), 100) << "the mixer fell silent with entries out of the pool";
+        ASSERT_EQ(mixer::view::poolFreeCount(), 100) << "the mixer fell silent with entries out of the pool";
         std::vector<hMixWave> own;
         const TForm1::Preloaded p = form->preloaded();
         for (hMixWave w : {p.wave_7, p.wave_6, p.wave_last, p.wave_5})
             if (w && std::find(own.begin(), own.end(), w) == own.end()) own.push_back(w);
-        ASSERT_EQ(mixer::inspect::liveWaveCount(), own.size()) << "heard waves not freed";
+        ASSERT_EQ(mixer::view::liveWaveCount(), own.size()) << "heard waves not freed";
     }
 
     // Timer ticks while a box waits for its answer (not behind a box of a box).

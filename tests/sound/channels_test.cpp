@@ -3,7 +3,7 @@
 
 namespace {
 
-namespace inspect = mixer::inspect;
+namespace view = mixer::view;
 using Channels = SoundTest;
 
 TEST_F(Channels, TwoPlaysOnOneChannelFollowEachOtherExactly) {
@@ -17,7 +17,7 @@ TEST_F(Channels, TwoPlaysOnOneChannelFollowEachOtherExactly) {
     EXPECT_EQ(notices[0].channel, 1);
     EXPECT_EQ(notices[0].wave, wa);
     EXPECT_EQ(notices[1].wave, wb);
-    EXPECT_EQ(inspect::poolFreeCount(), 100);
+    EXPECT_EQ(view::poolFreeCount(), 100);
     EXPECT_FALSE(wave.isPaused());
 }
 
@@ -59,7 +59,7 @@ TEST_F(Channels, ReplaceWithImmediateRemixSilencesAtOnce) {
     DispatchPostedMessages();
     ASSERT_EQ(notices.size(), 1u);  // the replaced play goes without a notice
     EXPECT_EQ(notices[0].wave, wb);
-    EXPECT_EQ(inspect::poolFreeCount(), 100);
+    EXPECT_EQ(view::poolFreeCount(), 100);
 }
 
 TEST_F(Channels, ReplaceWithDeferredRemixLetsTheQueuedBlocksPlayOut) {
@@ -96,7 +96,7 @@ TEST_F(Channels, DeferredPlaysWaitThenArePlacedOldestFirst) {
     play(1, wb, MIX_PLAY_DEFER);
     play(3, wd, MIX_PLAY_DEFER);
     EXPECT_TRUE(wave.written().empty());
-    EXPECT_TRUE(inspect::channelPlays(h, 1).empty());
+    EXPECT_TRUE(view::channelPlays(h, 1).empty());
     play(1, wc);
     // Channel 1 holds a, b, c in that order; d sounds beside them on channel 3.
     std::vector<uint8_t> ch1 = cat({a, b, c}), expected(1200);
@@ -105,7 +105,7 @@ TEST_F(Channels, DeferredPlaysWaitThenArePlacedOldestFirst) {
     EXPECT_EQ(upTo(hearAll(), 1200), expected);
     DispatchPostedMessages();
     ASSERT_EQ(notices.size(), 4u);
-    EXPECT_EQ(inspect::poolFreeCount(), 100);
+    EXPECT_EQ(view::poolFreeCount(), 100);
 }
 
 TEST_F(Channels, DeferredPlayOfAClosedChannelOrFreedWaveIsDropped) {
@@ -116,13 +116,13 @@ TEST_F(Channels, DeferredPlayOfAClosedChannelOrFreedWaveIsDropped) {
     play(1, wb, MIX_PLAY_DEFER);
     SoundMixCloseChannel(h, 2, 0);
     SoundMixFreeWave(h, wb);
-    EXPECT_EQ(inspect::poolFreeCount(), 99);  // the freed wave's pending play is back already
+    EXPECT_EQ(view::poolFreeCount(), 99);  // the freed wave's pending play is back already
     play(1, wc);
     EXPECT_EQ(upTo(hearAll(), 300), c);
     DispatchPostedMessages();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].wave, wc);
-    EXPECT_EQ(inspect::poolFreeCount(), 100);
+    EXPECT_EQ(view::poolFreeCount(), 100);
 }
 
 // The end notice waits for the play's last byte: one byte short of it, the
@@ -217,16 +217,16 @@ TEST_F(Channels, PlayChecksInOrder) {
     SoundMixActivate(h, true);
     expectError([&] { SoundMixPlay(&p); }, "You must open a channel before you can play a wave");
     SoundMixOpenChannel(h, 0, MIX_OPEN_ONE);
-    const int32_t counter = inspect::playCounter(h);
+    const int32_t counter = view::playCounter(h);
     for (int32_t bad : {8, -1, 1 << 30}) {
         p.channel = bad;
         expectError([&] { SoundMixPlay(&p); }, "Invalid channel number");
     }
-    EXPECT_EQ(inspect::playCounter(h), counter);  // refused before any array is touched
+    EXPECT_EQ(view::playCounter(h), counter);  // refused before any array is touched
     p.channel = 1;
     expectError([&] { SoundMixPlay(&p); }, "The specified channel was not open");
-    EXPECT_EQ(inspect::playCounter(h), counter + 1);  // the stamp came first
-    EXPECT_EQ(inspect::lastUsed(h, 1), counter + 1);
+    EXPECT_EQ(view::playCounter(h), counter + 1);  // the stamp came first
+    EXPECT_EQ(view::lastUsed(h, 1), counter + 1);
 
     SoundMixFreeWave(h, w);
     p.channel = 0;
@@ -241,10 +241,10 @@ TEST_F(Channels, TheHundredAndFirstPlayIsRefused) {
     const auto a = ramp(50);
     const hMixWave w = load(a);
     for (int i = 0; i < 100; ++i) play(i % 4, w);
-    EXPECT_EQ(inspect::poolFreeCount(), 0);
+    EXPECT_EQ(view::poolFreeCount(), 0);
     expectError([&] { play(1, w); }, "Not enough memory");
     hearAll();
-    EXPECT_EQ(inspect::poolFreeCount(), 100);
+    EXPECT_EQ(view::poolFreeCount(), 100);
     DispatchPostedMessages();
     EXPECT_EQ(notices.size(), 100u);
 }
@@ -258,28 +258,28 @@ TEST_F(Channels, OpenCloseAndFlushChecks) {
     expectError([&] { SoundMixOpenChannel(h, 9, MIX_OPEN_FIRST_N); }, "Invalid number of channels");
     expectError([&] { SoundMixOpenChannel(h, 0, -1); }, "Invalid flag");
     expectError([&] { SoundMixOpenChannel(h + 1, 0, 0); }, "Invalid Session handle");
-    EXPECT_EQ(inspect::openChannelCount(h), 0);
+    EXPECT_EQ(view::openChannelCount(h), 0);
 
     SoundMixOpenChannel(h, 2, MIX_OPEN_ONE);
     SoundMixOpenChannel(h, 5, MIX_OPEN_ONE);
     expectError([&] { SoundMixOpenChannel(h, 5, MIX_OPEN_ONE); }, "The channel has already been opened");
     SoundMixOpenChannel(h, 0, MIX_OPEN_ALL);  // the six others, no error
-    EXPECT_EQ(inspect::openChannelCount(h), 8);
-    for (int c = 0; c < 8; ++c) EXPECT_TRUE(inspect::channelOpen(h, c));
+    EXPECT_EQ(view::openChannelCount(h), 8);
+    for (int c = 0; c < 8; ++c) EXPECT_TRUE(view::channelOpen(h, c));
 
     SoundMixCloseChannel(h, 0, MIX_CHANNELS_ALL);
-    EXPECT_EQ(inspect::openChannelCount(h), 0);
+    EXPECT_EQ(view::openChannelCount(h), 0);
     SoundMixOpenChannel(h, 3, MIX_OPEN_FIRST_N);
-    EXPECT_EQ(inspect::openChannelCount(h), 3);
-    EXPECT_FALSE(inspect::channelOpen(h, 3));
+    EXPECT_EQ(view::openChannelCount(h), 3);
+    EXPECT_FALSE(view::channelOpen(h, 3));
     expectError([&] { SoundMixFlushChannel(h, 8, 0); }, "Invalid channel number");
     expectError([&] { SoundMixCloseChannel(h, -1, 0); }, "Invalid channel number");
     expectError([&] { SoundMixFlushChannel(h, 3, 0); }, "The specified channel was not open");
     expectError([&] { SoundMixCloseChannel(h, 3, MIX_NO_REMIX); }, "The specified channel was not open");
     SoundMixFlushChannel(h, 99, MIX_CHANNELS_ALL);  // the channel is ignored with all
     SoundMixCloseChannel(h, 1, 0);
-    EXPECT_EQ(inspect::openChannelCount(h), 2);
-    EXPECT_FALSE(inspect::channelOpen(h, 1));
+    EXPECT_EQ(view::openChannelCount(h), 2);
+    EXPECT_FALSE(view::channelOpen(h, 1));
 }
 
 TEST_F(Channels, FreeingAPlayingWaveStopsItAfterTheQueuedBlocks) {
@@ -291,7 +291,7 @@ TEST_F(Channels, FreeingAPlayingWaveStopsItAfterTheQueuedBlocks) {
     play(2, wb);
     const auto heardFirst = hear(1);
     SoundMixFreeWave(h, wa);
-    EXPECT_EQ(inspect::poolFreeCount(), 98);
+    EXPECT_EQ(view::poolFreeCount(), 98);
     EXPECT_EQ(SoundMixWaveInfo(wa), nullptr);
     const auto rest = hear(2);  // what was mixed already still plays
     EXPECT_EQ(cat({heardFirst, rest}).size(), 1536u);
@@ -302,7 +302,7 @@ TEST_F(Channels, FreeingAPlayingWaveStopsItAfterTheQueuedBlocks) {
     DispatchPostedMessages();
     for (const auto& n : notices) EXPECT_NE(n.wave, wa);
     EXPECT_EQ(notices.size(), 2u);
-    EXPECT_EQ(inspect::poolFreeCount(), 100);
+    EXPECT_EQ(view::poolFreeCount(), 100);
     EXPECT_FALSE(after.empty());
 }
 
@@ -318,7 +318,7 @@ TEST_F(Channels, AfterSilenceTheNextPlayStartsAtPositionZero) {
     hearAll();
     clockNow += 10000;  // long silence: the clock alone would say 115000 bytes on
     play(1, wa);
-    EXPECT_EQ(inspect::block(0)->start, 0);
+    EXPECT_EQ(view::block(0)->start, 0);
     EXPECT_EQ(upTo(hearAll(), 700), a);
 }
 
@@ -349,11 +349,11 @@ TEST_F(Channels, ARefusedWriteInARemixLeavesTheDeviceRunningAndTheQueueTrue) {
     wave.refuseWrite(1, MMSYSERR_NOMEM);  // the remix's second block
     expectError([&] { play(2, load(b), MIX_PLAY_NOW); }, "Failed to write block to device");
     EXPECT_FALSE(wave.isPaused());
-    EXPECT_EQ(inspect::deviceQueueLength(), 1);
+    EXPECT_EQ(view::deviceQueueLength(), 1);
     EXPECT_EQ(wave.queued(), 1u);
     int free = 0;
-    const int blocksInUse = inspect::settings(h)->blocksInUse;
-    for (int i = 0; i < blocksInUse; ++i) free += inspect::block(i)->free;
+    const int blocksInUse = view::settings(h)->blocksInUse;
+    for (int i = 0; i < blocksInUse; ++i) free += view::block(i)->free;
     EXPECT_EQ(free, blocksInUse - 1);
     // The pump carries on from the one written block.
     wave.refuseWrite(-1, 0);
@@ -366,7 +366,7 @@ TEST_F(Channels, ARefusedWriteInARefillLeavesTheDeviceRunning) {
     wave.refuseWrite(0, MMSYSERR_NOMEM);
     expectError([&] { play(1, load(ramp(5000))); }, "Failed to write block to device");
     EXPECT_FALSE(wave.isPaused());
-    EXPECT_EQ(inspect::deviceQueueLength(), 0);
+    EXPECT_EQ(view::deviceQueueLength(), 0);
     wave.refuseWrite(-1, 0);
     play(1, load(ramp(100)));  // the failed play stayed queued and is heard now
     EXPECT_EQ(wave.queued(), 3u);
@@ -377,8 +377,8 @@ TEST_F(Channels, ARefusedWriteInARefillLeavesTheDeviceRunning) {
 // late batch must not drag the session's positions to "never", nor turn it
 // into an endless play when the deferred remix moves it.
 bool positionsAreFinite(hMixSession s) {
-    return inspect::mixPosition(s) != inspect::kNever && inspect::clockAnchor(s) != inspect::kNever &&
-           inspect::deviceOffset(s) != inspect::kNever && inspect::mixPosition(s) < (inspect::Position(1) << 40);
+    return view::mixPosition(s) != view::kNever && view::clockAnchor(s) != view::kNever &&
+           view::deviceOffset(s) != view::kNever && view::mixPosition(s) < (view::Position(1) << 40);
 }
 
 TEST_F(Channels, DeferredRemixNeverMovesAPlayThatCannotStart) {
@@ -421,8 +421,8 @@ TEST_F(Channels, ALateBatchWhoseLastPlayCannotStartRemixesFromOneThatCan) {
         DispatchPostedMessages();
         ASSERT_EQ(notices.size(), 1u);
         EXPECT_EQ(notices[0].wave, wb);
-        ASSERT_FALSE(inspect::channelPlays(h, 0).empty());
-        EXPECT_EQ(inspect::channelPlays(h, 0).front().wave, wa);
+        ASSERT_FALSE(view::channelPlays(h, 0).empty());
+        EXPECT_EQ(view::channelPlays(h, 0).front().wave, wa);
         size_t sounding = 0;
         for (uint8_t v : std::vector<uint8_t>(heard.end() - 512, heard.end())) sounding += v != 128;
         EXPECT_GT(sounding, 400u);  // the endless play, alone again

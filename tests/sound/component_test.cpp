@@ -58,13 +58,13 @@ protected:
 TEST_F(Component, ChannelsSwitchBitByBitOrAllAtOnce) {
     TSoundMix mix(recorded());
     EXPECT_EQ(take(), (V{"init 10 0 0 0"}));
-    EXPECT_EQ(mixer::inspect::openChannelCount(mix.session()), 0);
+    EXPECT_EQ(mixer::view::openChannelCount(mix.session()), 0);
 
     mix.setChannels(15);
     EXPECT_EQ(take(), (V{"open 0 0", "open 1 0", "open 2 0", "open 3 0"}));
     mix.setChannels(255);
     EXPECT_EQ(take(), (V{"open 0 1"}));
-    EXPECT_EQ(mixer::inspect::openChannelCount(mix.session()), 8);
+    EXPECT_EQ(mixer::view::openChannelCount(mix.session()), 8);
     mix.setChannels(254);
     EXPECT_EQ(take(), (V{"close 0 0"}));
     mix.setChannels(15);
@@ -73,7 +73,7 @@ TEST_F(Component, ChannelsSwitchBitByBitOrAllAtOnce) {
     EXPECT_TRUE(take().empty());
     mix.setChannels(0);
     EXPECT_EQ(take(), (V{"close 0 1"}));
-    EXPECT_EQ(mixer::inspect::openChannelCount(mix.session()), 0);
+    EXPECT_EQ(mixer::view::openChannelCount(mix.session()), 0);
     EXPECT_EQ(mix.Channels(), 0);
 }
 
@@ -113,7 +113,7 @@ TEST_F(Component, DestructionClosesChannelsThenDeviceThenSession) {
     }
     EXPECT_EQ(take(), (V{"close 0 1", "activate 0", "closeSession"}));
     EXPECT_FALSE(wave.isOpen());
-    EXPECT_EQ(mixer::inspect::sessionHandle(), 0u);
+    EXPECT_EQ(mixer::view::sessionHandle(), 0u);
     {
         TSoundMix idle(recorded());  // nothing was switched on: only the session closes
         take();
@@ -125,7 +125,7 @@ TEST_F(Component, NoSessionIsAnInitializationFailure) {
     initGivesNone = true;
     expectError([] { TSoundMix mix(recorded()); }, "Initialization failed (SoundMixInit)");
     initGivesNone = false;
-    if (hMixSession h = mixer::inspect::sessionHandle()) SoundMixCloseSession(h);
+    if (hMixSession h = mixer::view::sessionHandle()) SoundMixCloseSession(h);
     wave.setDevices({});
     expectError([] { TSoundMix mix(recorded()); }, "No wave output devices available");
 }
@@ -182,8 +182,8 @@ TEST_F(Component, PlayOnceFreesTheWaveWhenHeardUnlessItIsHeld) {
         mix.PlayOnce(1, kept);  // never heard: goes with the component
         EXPECT_NE(SoundMixWaveInfo(kept), nullptr);
     }
-    EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
-    EXPECT_EQ(mixer::inspect::sessionHandle(), 0u);
+    EXPECT_EQ(mixer::view::liveWaveCount(), 0u);
+    EXPECT_EQ(mixer::view::sessionHandle(), 0u);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "app/form1.h"
 #include "app/program.h"
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "test_support.h"
 #include "tests/sound/sound_fixture.h"
 
@@ -30,7 +30,7 @@ protected:
 
     // The bytes the mixer holds for a file of cg/, in the session's format.
     std::vector<uint8_t> converted(const std::string& name) {
-        const hMixSession live = mixer::inspect::currentSession();
+        const hMixSession live = mixer::view::currentSession();
         const hMixWave w = SoundMixOpenWave(live, (exe.path() + "cg/" + name).c_str(), 0, MIX_WAVE_FILE);
         const MixWave* mw = SoundMixWaveInfo(w);
         std::vector<uint8_t> bytes(mw->header.data, mw->header.data + mw->header.bufferLength);
@@ -45,10 +45,10 @@ TEST_F(FormSound, TheWindowsMixerHoldsTheDeviceAndChannelsZeroToThree) {
     EXPECT_TRUE(f.soundMix()->Activated());
     EXPECT_EQ(f.soundMix()->Channels(), 15);
     EXPECT_TRUE(wave.isOpen());
-    EXPECT_EQ(mixer::inspect::openChannelCount(f.soundMix()->session()), 4);
+    EXPECT_EQ(mixer::view::openChannelCount(f.soundMix()->session()), 4);
     const TForm1::Preloaded p = f.preloaded();
     for (hMixWave w : {p.wave_7, p.wave_6, p.wave_last, p.wave_5}) EXPECT_NE(SoundMixWaveInfo(w), nullptr);
-    EXPECT_EQ(mixer::inspect::liveWaveCount(), 4u);
+    EXPECT_EQ(mixer::view::liveWaveCount(), 4u);
 }
 
 TEST_F(FormSound, ClosingTheWindowFreesItsWavesAndGivesEverythingBack) {
@@ -57,9 +57,9 @@ TEST_F(FormSound, ClosingTheWindowFreesItsWavesAndGivesEverythingBack) {
         f.PlaySound("3.wav");
         f.PlaySound("2.wav");
     }
-    EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
+    EXPECT_EQ(mixer::view::liveWaveCount(), 0u);
     EXPECT_FALSE(wave.isOpen());
-    EXPECT_EQ(mixer::inspect::sessionHandle(), 0u);
+    EXPECT_EQ(mixer::view::sessionHandle(), 0u);
 }
 
 TEST_F(FormSound, NoDeviceEndsTheProgramBeforeThePetIsLoaded) {
@@ -70,7 +70,7 @@ TEST_F(FormSound, NoDeviceEndsTheProgramBeforeThePetIsLoaded) {
     EXPECT_EQ(boxes.shown[0].kind, "fatal");
     EXPECT_EQ(boxes.shown[0].text, "No wave output devices available");
     EXPECT_EQ(exe.read("my.dat"), "untouched");
-    EXPECT_EQ(mixer::inspect::sessionHandle(), 0u);
+    EXPECT_EQ(mixer::view::sessionHandle(), 0u);
 }
 
 TEST_F(FormSound, ADeviceThatWillNotOpenEndsTheProgramToo) {
@@ -80,7 +80,7 @@ TEST_F(FormSound, ADeviceThatWillNotOpenEndsTheProgramToo) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Failed to open waveform output device #4");
     EXPECT_EQ(exe.read("my.dat"), "untouched");
-    EXPECT_EQ(mixer::inspect::sessionHandle(), 0u);  // the half-built window's mixer closed its session
+    EXPECT_EQ(mixer::view::sessionHandle(), 0u);  // the half-built window's mixer closed its session
 }
 
 TEST_F(FormSound, QueuedSoundsPlayInTurnAndAreFreedOnceHeard) {
@@ -92,14 +92,14 @@ TEST_F(FormSound, QueuedSoundsPlayInTurnAndAreFreedOnceHeard) {
     EXPECT_NE(SoundMixWaveInfo(first), nullptr);  // still to be played: kept
     const auto heard = hearAll();
     // 2.wav was mixed to its end at once: 4.wav waits for the next block.
-    const size_t block = size_t(mixer::inspect::settings(mixer::inspect::currentSession())->blockLength), gap = (block - two.size() % block) % block;
+    const size_t block = size_t(mixer::view::settings(mixer::view::currentSession())->blockLength), gap = (block - two.size() % block) % block;
     ASSERT_GT(gap, 0u);
     EXPECT_EQ(upTo(heard, two.size() + gap + four.size()), cat({two, silence(gap), four}));
     DispatchPostedMessages();
     EXPECT_EQ(SoundMixWaveInfo(first), nullptr);         // heard: gone
     EXPECT_NE(SoundMixWaveInfo(f.preloaded().wave_last), nullptr);   // the last one stays for the window
-    EXPECT_EQ(mixer::inspect::liveWaveCount(), 4u);  // wave_7, wave_6, wave_5 and wave_last
-    EXPECT_EQ(mixer::inspect::poolFreeCount(), 100);
+    EXPECT_EQ(mixer::view::liveWaveCount(), 4u);  // wave_7, wave_6, wave_5 and wave_last
+    EXPECT_EQ(mixer::view::poolFreeCount(), 100);
 }
 
 TEST_F(FormSound, ALongLifeKeepsTheMixerFlat) {
@@ -115,14 +115,14 @@ TEST_F(FormSound, ALongLifeKeepsTheMixerFlat) {
             wave.complete(1);
             DispatchPostedMessages();
         }
-        most = std::max(most, mixer::inspect::liveWaveCount());
+        most = std::max(most, mixer::view::liveWaveCount());
     }
     while (wave.queued() > 0) {
         wave.complete(1);
         DispatchPostedMessages();
     }
-    EXPECT_EQ(mixer::inspect::poolFreeCount(), 100);
-    EXPECT_EQ(mixer::inspect::liveWaveCount(), 4u);
+    EXPECT_EQ(mixer::view::poolFreeCount(), 100);
+    EXPECT_EQ(mixer::view::liveWaveCount(), 4u);
     EXPECT_LE(most, 4u + 8u);  // at most a few plays in flight at any time
     RecordProperty("most_live_waves", int(most));
 }

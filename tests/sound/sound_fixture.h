@@ -1,6 +1,6 @@
 // A session on the virtual device with real waves, and what a listener hears;
 // a hand-driven clock and its own SOUNDMIX.INI directory. The mixer is seen
-// only through soundmix.h and the read-only views of inspect.h.
+// only through soundmix.h and the read-only views of views.h.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "mixer/soundmix.h"
 #include "platform/callback_window.h"
 #include "platform/milli_clock.h"
@@ -59,8 +59,8 @@ protected:
         std::vector<hMixWave> left;
         for (hMixWave w : loaded)
             if (SoundMixWaveInfo(w)) left.push_back(w);
-        if (!left.empty() && !mixer::inspect::sessionHandle()) SoundMixInit(nullptr);
-        const hMixSession live = mixer::inspect::sessionHandle();
+        if (!left.empty() && !mixer::view::sessionHandle()) SoundMixInit(nullptr);
+        const hMixSession live = mixer::view::sessionHandle();
         for (hMixWave w : left) SoundMixFreeWave(live, w);
         if (live) SoundMixCloseSession(live);
         DispatchPostedMessages();

@@ -13,7 +13,7 @@
 
 #include "app/form1.h"
 #include "app/program.h"
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "platform/callback_window.h"
 #include "platform/profile_ini.h"
 #include "test_support.h"
@@ -53,7 +53,7 @@ void roomyBlocks(const TempDir& exe) {
 }
 
 std::vector<uint8_t> converted(const std::string& path) {
-    const hMixSession h = mixer::inspect::currentSession();
+    const hMixSession h = mixer::view::currentSession();
     const hMixWave w = SoundMixOpenWave(h, path.c_str(), 0, MIX_WAVE_FILE);
     const MixWave* mw = SoundMixWaveInfo(w);
     std::vector<uint8_t> bytes(mw->header.data, mw->header.data + mw->header.bufferLength);
@@ -85,13 +85,13 @@ TEST(SoundDisk, NameAcceptedThenPointsSoundFollowWithinABlock) {
         TForm1 f(services);
         two = converted(exe.path() + "cg/2.wav");
         four = converted(exe.path() + "cg/4.wav");
-        const size_t loaded = mixer::inspect::liveWaveCount();
+        const size_t loaded = mixer::view::liveWaveCount();
         f.PlaySound("2.wav");  // the name accepted
         f.PlaySound("4.wav");  // and the points it brings, right behind
         // Heard to its end: the first wave is freed by its notice, the last stays.
-        EXPECT_TRUE(pumpUntil([&] { return mixer::inspect::liveWaveCount() == loaded && (mixer::inspect::deviceQueueLength() == 0); },
+        EXPECT_TRUE(pumpUntil([&] { return mixer::view::liveWaveCount() == loaded && (mixer::view::deviceQueueLength() == 0); },
                               std::chrono::seconds(20)));
-        EXPECT_EQ(mixer::inspect::poolFreeCount(), 100);
+        EXPECT_EQ(mixer::view::poolFreeCount(), 100);
     }
     const std::vector<uint8_t> stream = readStream();
     ASSERT_GT(two.size(), 1000u);
@@ -122,7 +122,7 @@ TEST(SoundDisk, TheEventLoopKeepsTheDeviceFed) {
         f->PlaySound("4.wav");
         auto* poll = new QTimer(f);
         QObject::connect(poll, &QTimer::timeout, f, [&heard, f, poll] {
-            if (mixer::inspect::deviceQueueLength() != 0 || !mixer::inspect::channelPlays(mixer::inspect::currentSession(), 1).empty()) return;
+            if (mixer::view::deviceQueueLength() != 0 || !mixer::view::channelPlays(mixer::view::currentSession(), 1).empty()) return;
             heard = true;
             poll->stop();
             f->close();
@@ -134,12 +134,12 @@ TEST(SoundDisk, TheEventLoopKeepsTheDeviceFed) {
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [&stalled] {
-        namespace inspect = mixer::inspect;
-        if (const hMixSession s = inspect::currentSession())
-            stalled = "device queue " + std::string(inspect::deviceQueueLength() == 0 ? "empty" : "busy") +
-                      ", channel 1 " + (inspect::channelPlays(s, 1).empty() ? "idle" : "holds a play") +
-                      ", mix position " + std::to_string(inspect::mixPosition(s)) + ", heard " +
-                      std::to_string(inspect::heardPosition(s));
+        namespace view = mixer::view;
+        if (const hMixSession s = view::currentSession())
+            stalled = "device queue " + std::string(view::deviceQueueLength() == 0 ? "empty" : "busy") +
+                      ", channel 1 " + (view::channelPlays(s, 1).empty() ? "idle" : "holds a play") +
+                      ", mix position " + std::to_string(view::mixPosition(s)) + ", heard " +
+                      std::to_string(view::heardPosition(s));
         QCoreApplication::exit(5);
     });
     guard.start(60000);

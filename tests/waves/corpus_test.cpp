@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "fuzz/wave_entry.h"
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "mixer/wave_load.h"
 
 namespace fs = std::filesystem;
@@ -28,7 +28,7 @@ TEST(WaveCorpus, EveryKeptInputLoadsOrFailsCleanly) {
         const auto bytes = readAll(e.path());
         SCOPED_TRACE(e.path().filename().string());
         loads += FeedWaveImage(bytes.data(), bytes.size());
-        EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
+        EXPECT_EQ(mixer::view::liveWaveCount(), 0u);
         ++files;
     }
     EXPECT_GE(files, 10u);
@@ -51,5 +51,5 @@ TEST(CgWaves, EverySoundLoadsIntoEverySessionFormat) {
                 mixer::releaseWave(h);
             }
     }
-    EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
+    EXPECT_EQ(mixer::view::liveWaveCount(), 0u);
 }

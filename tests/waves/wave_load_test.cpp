@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "mixer/convert.h"
-#include "mixer/inspect.h"
+#include "mixer/views.h"
 #include "mixer/wave_load.h"
 #include "platform/wave_resources.h"
 #include "wave_image.h"
@@ -26,7 +26,7 @@ protected:
     }
     void TearDown() override {
         // Every load a test makes is released by it; failures keep nothing.
-        EXPECT_EQ(mixer::inspect::liveWaveCount(), 0u);
+        EXPECT_EQ(mixer::view::liveWaveCount(), 0u);
         EXPECT_EQ(LoadedWaveResourceCount(), 0u);
         fs::remove_all(dir_);
     }

@@ -13,7 +13,7 @@
 
 #include "mixer/soundmix.h"
 
-namespace mixer::inspect {
+namespace mixer::view {
 
 using Position = int64_t;
 constexpr Position kNever = INT64_MAX;  // the end of an endless play
@@ -92,4 +92,4 @@ std::optional<BlockView> block(int index);
 // Waves loaded and not yet freed.
 size_t liveWaveCount();
 
-}  // namespace mixer::inspect
+}  // namespace mixer::view

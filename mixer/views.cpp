@@ -1,9 +1,9 @@
-// The read-only views of inspect.h.
-#include "mixer/inspect.h"
+// The read-only views of views.h.
+#include "mixer/views.h"
 
 #include "mixer_internal.h"
 
-namespace mixer::inspect {
+namespace mixer::view {
 
 // The views repeat the mixer's sizes for their readers; they must not drift.
 static_assert(kNever == mixer::kNever && kChannelCount == mixer::kChannelCount && kPoolSize == mixer::kPoolSize &&
@@ -125,4 +125,4 @@ std::optional<BlockView> block(int index) {
 
 size_t liveWaveCount() { return theMixer().waves().size(); }
 
-}  // namespace mixer::inspect
+}  // namespace mixer::view
