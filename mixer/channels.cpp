@@ -298,15 +298,11 @@ void Mixer::remixImmediate(Session& s, Position p) {
 
 void Mixer::remixDeferred(Session& s, PlayEntry* entry) {
     if (entry) {
-        // The end moves with the start; only an endless play keeps "never".
-        // Holding a finite play's end at never would let it run past its samples.
-        const Position d = s.mixPosition - entry->start;
-        entry->start += d;
-        if (entry->params.loops != kLoopForever) {
-            Position end;
-            entry->end = __builtin_add_overflow(entry->end, d, &end) ? (d > 0 ? kNever : 0) : end;
-        }
-        if (entry->start > entry->end) entry->end = kNever;
+        // The end moves with the start, by the same distance: worked out again
+        // from the play's passes, so only an endless play keeps "never" (a
+        // finite one held at never would run past its samples).
+        entry->start = s.mixPosition;
+        entry->end = playEnd(entry->start, entry->params.loops, entry->length);
     }
     pump();
 }

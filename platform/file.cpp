@@ -36,13 +36,7 @@ int writeAll(const File& f, const std::string& bytes, const std::string& target)
 int overwriteInPlace(const std::string& path, const std::string& bytes) {
     File f(::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
     if (!f) return -1;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(f.fd(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        done += size_t(n);
-    }
+    if (const int err = writeAll(f, bytes, path)) return err;
     const int err = ::fsync(f.fd()) != 0 ? errno : 0;
     const int closed = f.close();
     return err ? err : closed;
