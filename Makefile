@@ -36,7 +36,7 @@ ASAN_BUILD ?= build-asan
 SANITIZER_ENV = $(TEST_ENV) \
 	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1:print_stacktrace=1:strict_string_checks=1:detect_stack_use_after_return=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/proof/lsan.supp:print_suppressions=0
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/support/lsan.supp:print_suppressions=0
 
 $(ASAN_BUILD)/build.ninja: | deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPIKO_SANITIZE=ON \
@@ -79,7 +79,7 @@ SOAK_STEPS ?= 2000000
 SOAK_SEED ?=
 soak: build
 	$(TEST_ENV) PIKO_SOAK_STEPS=$(SOAK_STEPS) PIKO_SOAK_SEED=$(SOAK_SEED) \
-	  $(BUILD)/tests/soak/test_soak --gtest_filter='Soak.*'
+	  $(BUILD)/tests/system/test_system --gtest_filter='Soak.*'
 
 # For this user only, no root: ${XDG_DATA_HOME:-~/.local/share}/piko and a menu entry.
 install: build
@@ -105,9 +105,10 @@ tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=thread -g -O1" -DCMAKE_C_FLAGS="-fsanitize=thread -g -O1" \
 	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread $(CMAKE_FLAGS)
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_device test_sdl_disk
-	SDL_AUDIODRIVER=dummy TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(TSAN_BUILD)/tests/device/test_device
-	TSAN_OPTIONS="halt_on_error=1" $(TSAN_BUILD)/tests/sdl_disk/test_sdl_disk
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_platform test_system
+	SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  $(TSAN_BUILD)/tests/platform/test_platform --gtest_filter='SdlWaveOut.*:CallbackWindow.*'
+	QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1" $(TSAN_BUILD)/tests/system/test_system --gtest_filter='SdlDisk.*' 
 
 # The Google benchmarks (this build's RelWithDebInfo) and the program's own
 # figures from tools/measure.sh, each kept in $(BENCH_RESULTS)/.

@@ -11,7 +11,7 @@
 #include "platform/callback_window.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
-#include "tests/waves/wave_image.h"
+#include "tests/support/wave_image.h"
 
 namespace {
 

@@ -36,10 +36,13 @@ public:
     // Installs the device for the process while in scope.
     class Use {
     public:
-        explicit Use(VirtualWaveOut& wave) { SetWaveOutDriver(&wave); }
-        ~Use() { SetWaveOutDriver(nullptr); }
+        explicit Use(VirtualWaveOut& wave) : previous_(&CurrentWaveOutDriver()) { SetWaveOutDriver(&wave); }
+        ~Use() { SetWaveOutDriver(previous_); }
         Use(const Use&) = delete;
         Use& operator=(const Use&) = delete;
+
+    private:
+        WaveOutDriver* previous_;  // a test's own device gives the process's back
     };
 
     // ---- set-up

@@ -13,7 +13,7 @@
 #include "app/text_box.h"
 #include "platform/cp932.h"
 #include "platform/virtual_wave_out.h"
-#include "test_support.h"
+#include "tests/support/support.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "app/qt_text.h"
 #include "app/text_box.h"
 #include "platform/cp932.h"
-#include "test_support.h"
+#include "tests/support/support.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "app/program.h"
 #include "app/save_file.h"
 #include "platform/cp932.h"
-#include "test_support.h"
+#include "tests/support/support.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "app/program.h"
 #include "app/single_instance.h"
 #include "platform/cp932.h"
-#include "test_support.h"
+#include "tests/support/support.h"
 
 namespace {
 

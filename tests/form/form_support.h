@@ -14,7 +14,7 @@
 #include "app/text_box.h"
 #include "draws.h"
 #include "platform/cp932.h"
-#include "test_support.h"
+#include "tests/support/support.h"
 
 class LiveForm : public ::testing::Test {
 protected:

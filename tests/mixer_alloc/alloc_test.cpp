@@ -9,7 +9,7 @@
 #include "mixer/views.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
-#include "tests/waves/wave_image.h"
+#include "tests/support/wave_image.h"
 
 extern "C" {
 void* __libc_malloc(size_t);

@@ -18,7 +18,7 @@
 #include "app/save_file.h"
 #include "platform/cp932.h"
 #include "save_states.h"
-#include "test_support.h"
+#include "tests/support/support.h"
 
 extern char** environ;
 

@@ -13,7 +13,7 @@
 #include "mixer/views.h"
 #include "platform/callback_window.h"
 #include "platform/profile_ini.h"
-#include "tests/waves/wave_image.h"
+#include "tests/support/wave_image.h"
 
 namespace {
 

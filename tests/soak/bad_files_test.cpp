@@ -22,7 +22,7 @@
 #include "platform/cp932.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
-#include "test_support.h"
+#include "tests/support/support.h"
 #include "tests/rules/draws.h"
 
 namespace {

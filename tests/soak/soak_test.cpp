@@ -27,7 +27,7 @@
 #include "platform/milli_clock.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
-#include "test_support.h"
+#include "tests/support/support.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // From the sanitizer runtime (g++ ships no header for it).

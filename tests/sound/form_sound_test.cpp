@@ -5,7 +5,7 @@
 #include "app/form1.h"
 #include "app/program.h"
 #include "mixer/views.h"
-#include "test_support.h"
+#include "tests/support/support.h"
 #include "tests/sound/sound_fixture.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "platform/milli_clock.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
-#include "tests/waves/wave_image.h"
+#include "tests/support/wave_image.h"
 
 class SoundTest : public ::testing::Test {
 protected:

@@ -16,7 +16,7 @@
 #include "mixer/views.h"
 #include "platform/callback_window.h"
 #include "platform/profile_ini.h"
-#include "test_support.h"
+#include "tests/support/support.h"
 
 namespace {
 

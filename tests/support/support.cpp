@@ -1,4 +1,4 @@
-#include "test_support.h"
+#include "tests/support/support.h"
 
 #include <stdlib.h>
 

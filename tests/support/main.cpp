@@ -1,3 +1,5 @@
+// The one main of every test binary: Qt offscreen, and the process playing
+// through a virtual device, so no test needs a sound card or an audio thread.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,7 +10,6 @@ int main(int argc, char** argv) {
     // Test discovery runs us at build time, with no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // Windows get their mixer on a scripted device: no sound card, no audio thread.
     VirtualWaveOut wave;
     VirtualWaveOut::Use use(wave);
     ::testing::InitGoogleTest(&argc, argv);
