@@ -1,0 +1,258 @@
+// The session (SOUNDMIX.INI, the config record, the device), the pump that
+// keeps the blocks filled, and the summing kernel.
+#include <random>
+
+#include "kernel.h"
+#include "mixer_test.h"
+
+namespace {
+
+using Session = MixerTest;
+using Pump = MixerTest;
+
+// What SOUNDMIX.INI chooses, in the settings and in the blocks that reach the device.
+TEST_F(Session, ProfileValuesAndTheirClamps) {
+    struct Case { const char* ini; int blockLength, blocks; uint32_t rate; int goodWavePos; bool deferred; } cases[] = {
+        {"", 2048, 3, 11025, 0, false},
+        {"[Virtual Wave Out]\nWaveBlockLen=100\n", 512, 3, 11025, 0, false},
+        {"[Virtual Wave Out]\nWaveBlockLen=5000\n", 4096, 3, 11025, 0, false},
+        {"[Virtual Wave Out]\nWaveBlockLen=1027\n", 1024, 3, 11025, 0, false},
+        {"[default]\nWaveBlockLen=3000\n[Virtual Wave Out]\nWaveBlockLen=-7\n", 512, 3, 11025, 0, false},
+        {"[default]\nWaveBlockLen=1027\n", 1024, 3, 11025, 0, false},
+        {"[default]\nWaveBlockLen=65536\n", 2048, 3, 11025, 0, false},  // its low 16 bits: none given
+        {"[default]\nSamplesPerSec=22\n", 4096, 3, 22050, 0, false},
+        {"[default]\nWaveBlocks=1\nGoodWavePos=257\nRemix=2\n", 2048, 2, 11025, 1, true},
+        {"[default]\nWaveBlocks=7\n", 2048, 6, 11025, 0, false},
+        {"[default]\nRemix=2\n[Virtual Wave Out]\nWaveBlocks=9\nGoodWavePos=2\nRemix=1\nSamplesPerSec=44\n", 4096, 6,
+         44100, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ini);
+        ini(c.ini);
+        h = SoundMixInit(nullptr);
+        const view::Settings s = *view::settings(h);
+        EXPECT_EQ(std::tuple(s.blockLength, s.blocksInUse, s.format.samplesPerSec, int(s.goodWavePos), s.deferredRemix),
+                  std::tuple(c.blockLength, c.blocks, c.rate, c.goodWavePos, c.deferred));
+        SoundMixActivate(h, true);
+        SoundMixOpenChannel(h, 0, MIX_OPEN_ONE);
+        play(0, load(Bytes(30000, 7)));
+        ASSERT_EQ(wave.queued(), size_t(c.blocks));
+        EXPECT_EQ(wave.written().back().size(), size_t(c.blockLength));
+        EXPECT_EQ(wave.openedFormat().samplesPerSec, c.rate);
+        SoundMixCloseSession(h);
+    }
+}
+
+TEST_F(Session, ConfigRecordAndDeviceDecideTheFormat) {
+    const MixConfig stereo44{10, MIX_CONFIG_CHANNELS | MIX_CONFIG_RATE, 2, 44}, nine{9, 3, 2, 44},
+        rateOnly{10, MIX_CONFIG_RATE, 2, 22}, badRate{10, MIX_CONFIG_RATE, 1, 33};
+    struct Case { const MixConfig* config; uint16_t deviceChannels; bool failCaps; int channels, rate; const char* name; };
+    for (const Case& c : {Case{&stereo44, 2, false, 2, 44100, "Card"}, {&stereo44, 1, false, 1, 44100, "Card"},
+                          {&nine, 2, false, 1, 11025, "Card"}, {&rateOnly, 2, false, 1, 22050, "Card"},
+                          {&badRate, 2, false, 1, 11025, "Card"}, {nullptr, 2, false, 1, 11025, "Card"},
+                          {&stereo44, 2, true, 1, 44100, "Unknown Device"}}) {
+        wave.setDevices({{"Card", c.deviceChannels, 0}});
+        wave.failCaps(c.failCaps);
+        h = SoundMixInit(c.config);
+        const view::Settings s = *view::settings(h);
+        EXPECT_EQ(std::tuple(int(s.format.channels), int(s.format.samplesPerSec), int(s.format.avgBytesPerSec), s.name),
+                  std::tuple(c.channels, c.rate, c.rate * c.channels, std::string(c.name)));
+        SoundMixCloseSession(h);
+    }
+}
+
+TEST_F(Session, DeviceNumberAndName) {
+    wave.setDevices({{"Card A", 2, 0}, {"Card B", 1, 0}, {std::string(40, 'x'), 2, 0}});
+    for (auto [number, id, name] : {std::tuple{"1", 1, "Card B"}, {"3", -1, "Card A"}, {"-3", -1, "Card A"},
+                                    {"2", 2, "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"}}) {  // cut to 31
+        ini(std::string("[general]\nWaveOutDevice=") + number + "\n");
+        h = SoundMixInit(nullptr);
+        EXPECT_EQ(view::settings(h)->name, name);
+        SoundMixActivate(h, true);
+        EXPECT_EQ(wave.openedId(), id);
+        SoundMixCloseSession(h);
+    }
+}
+
+TEST_F(Session, RefusalsLeaveNoSessionAndClosedHandlesStayInvalid) {
+    ini("[not compatible]\nOld Card=1\n");
+    for (auto [device, message] : {std::pair{VirtualWaveOut::Device{"Slow Card", 2, WAVECAPS_SYNC},
+                                             "Slow Card is a syncronous (blocking) wave output device.  This will not "
+                                             "permit audio to play while other applications are running"},
+                                   {{"Old Card", 2, 0}, "Old Card is not compatible with the realtime sound mixer"}}) {
+        wave.setDevices({device});
+        EXPECT_EQ(errorOf([] { SoundMixInit(nullptr); }), message);
+        EXPECT_EQ(view::sessionHandle(), 0u);
+    }
+    wave.setDevices({});
+    EXPECT_EQ(errorOf([] { SoundMixInit(nullptr); }), "No wave output devices available");
+    wave.setDevices({{"Good Card", 2, 0}});
+    start();
+    play(0, load(ramp(5000)), 0, kEndless);
+    EXPECT_EQ(errorOf([] { SoundMixInit(nullptr); }), "Session already initialized");
+    const hMixSession old = h;
+    SoundMixCloseSession(old);
+    EXPECT_FALSE(wave.isOpen());
+    EXPECT_EQ(view::poolFreeCount(), view::kPoolSize);
+    h = SoundMixInit(nullptr);
+    for (hMixSession bad : {old, hMixSession(0), h + 1}) {
+        EXPECT_EQ(errorOf([bad] { SoundMixActivate(bad, true); }), "Invalid Session handle");
+        EXPECT_EQ(errorOf([bad] { SoundMixCloseSession(bad); }), "Invalid Session handle");
+    }
+}
+
+TEST_F(Session, ActivationTakesTheDeviceAndRefusalsKeepTheClaim) {
+    h = SoundMixInit(nullptr);
+    SoundMixActivate(h, true);
+    EXPECT_EQ(wave.prepared(), view::kBlockCount);
+    EXPECT_TRUE(wave.written().empty());  // nothing plays, nothing is queued
+    const hMixWindow window = wave.callbackWindow();
+    SoundMixActivate(h, false);
+    EXPECT_FALSE(wave.isOpen() || wave.prepared() || IsCallbackWindow(window));
+    wave.refuseOpen(MMSYSERR_ALLOCATED);
+    EXPECT_EQ(errorOf([this] { SoundMixActivate(h, true); }), "Failed to open waveform output device #4");
+    EXPECT_TRUE(view::deviceClaimed());
+    wave.refuseOpen(0);
+    SoundMixActivate(h, true);  // claimed already: nothing happens until a deactivation
+    EXPECT_FALSE(wave.isOpen() || view::activated(h));
+    SoundMixActivate(h, false);
+    EXPECT_FALSE(view::deviceClaimed());
+    wave.refusePrepare(3, 11);
+    EXPECT_EQ(errorOf([this] { SoundMixActivate(h, true); }), "Unable to prepare wave header #11");
+    EXPECT_FALSE(wave.isOpen() || wave.prepared());
+}
+
+TEST_F(Pump, BlocksAreRefilledAsTheyComeBack) {
+    start();
+    const Bytes a = ramp(20000, 3);
+    play(1, load(a));
+    EXPECT_EQ(wave.writtenStream(), slice(a, 0, 1536));
+    wave.complete(2);  // two blocks back: the first message takes both
+    EXPECT_EQ(DispatchPostedMessages(), 2);
+    EXPECT_EQ(wave.writtenStream(), slice(a, 0, 2560));
+    EXPECT_EQ(upTo(hear(-1, slice(a, 0, 1024)), a.size()), a);
+}
+
+// A play retires, with its notice, exactly when its last byte has been heard.
+TEST_F(Pump, PlaysRetireAtTheirLastByte) {
+    start();
+    const hMixWave exact = load(ramp(512, 5)), longer = load(ramp(513, 7));
+    play(1, exact, MIX_PLAY_DEFER);
+    play(2, longer);
+    hear(1);
+    EXPECT_EQ(notices, (Notices{{1, exact}}));
+    EXPECT_EQ(view::channelPlays(h, 2).size(), 1u);  // one byte short of its end
+    hear(1);
+    EXPECT_EQ(notices, (Notices{{1, exact}, {2, longer}}));
+    EXPECT_EQ(view::poolFreeCount(), view::kPoolSize);
+    EXPECT_EQ(wave.queued(), 0u);  // fallen idle
+}
+
+// After silence the position restarts at 0, whatever the clock says.
+TEST_F(Pump, AnIdleDeviceRestartsItsPositionAtZero) {
+    start("GoodWavePos=0\n");
+    const Bytes a = ramp(700, 4);
+    play(1, load(a));
+    clockNow += 400;
+    hear();
+    clockNow += 10000;  // the clock alone would say 115000 bytes on
+    play(1, loaded[0]);
+    EXPECT_EQ(view::block(0)->start, 0);
+    EXPECT_EQ(view::mixPosition(h), 1024);
+    EXPECT_EQ(upTo(hear(), 700), a);
+}
+
+// Deactivation keeps the position heard, by the device's counter or by the clock.
+TEST_F(Pump, ReactivationResumesWhereTheListenerWas) {
+    for (auto [pos, bytes, ms, heard] : {std::tuple{"GoodWavePos=1\n", 1300, 0u, 1300}, {"GoodWavePos=0\n", 0, 100u, 1102}}) {
+        start(pos);
+        const Bytes a = ramp(20000);
+        play(0, load(a));
+        wave.play(uint64_t(bytes));
+        DispatchPostedMessages();
+        clockNow += ms;
+        SoundMixActivate(h, false);
+        clockNow += 5000;  // time spent inactive is not heard
+        wave.clearLog();
+        SoundMixActivate(h, true);
+        ASSERT_FALSE(wave.written().empty());
+        EXPECT_EQ(wave.written()[0], slice(a, size_t(heard), 512)) << pos;
+        SoundMixCloseSession(h);
+    }
+}
+
+TEST_F(Pump, ClockPositionsSurviveTheClockWrapping) {
+    clockNow = 0xFFFFF000u;
+    h = SoundMixInit(nullptr);
+    SoundMixActivate(h, true);
+    clockNow += 0x2000;  // wrapped past zero
+    view::Position last = view::clockPosition(h);
+    EXPECT_EQ(last, 0x2000 * 11025 / 1000);
+    for (int day = 0; day < 42; ++day) {  // six weeks: the anchor moves on, nothing is lost
+        clockNow += 86400000u;
+        EXPECT_EQ(view::clockPosition(h) - last, int64_t{86400} * 11025);
+        last = view::clockPosition(h);
+    }
+}
+
+// A refused write frees its block; the device runs on and the pump carries on.
+TEST_F(Pump, RefusedWritesLeaveTheDeviceRunning) {
+    for (bool remix : {false, true}) {
+        SCOPED_TRACE(remix ? "in a remix" : "in a refill");
+        start();
+        if (remix) play(1, load(ramp(20000, 2))), hear(1);
+        wave.refuseWrite(remix ? 1 : 0, MMSYSERR_NOMEM);
+        EXPECT_EQ(errorOf([this] { play(2, load(ramp(5000, 70)), MIX_PLAY_NOW); }), "Failed to write block to device");
+        EXPECT_FALSE(wave.isPaused());
+        EXPECT_EQ(size_t(view::deviceQueueLength()), wave.queued());
+        EXPECT_EQ(wave.queued(), remix ? 1u : 0u);
+        wave.refuseWrite(-1, 0);
+        if (remix) hear(1);
+        else play(1, load(ramp(100)));  // the failed play stayed queued and is heard now
+        EXPECT_EQ(wave.queued(), 3u);
+        SoundMixCloseSession(h);
+    }
+}
+
+// 0: the reference loop, 1: the baseline vector loop, 2: the widest.
+Bytes mixed(const std::vector<Bytes>& sources, int loop) {
+    std::vector<const uint8_t*> src;
+    for (const Bytes& s : sources) src.push_back(s.data());
+    Bytes out(sources[0].size());
+    const auto n = uint16_t(out.size());
+    if (loop == 0) mixer::mixSamplesReference(out.data(), src.data(), int(src.size()), n);
+    else mixer::mixSamples(out.data(), src.data(), int(src.size()), n, mixer::VectorLoop(loop - 1));
+    return out;
+}
+
+// Sums around the 128 bias, clipped once at the end, by every loop.
+TEST(Kernel, SumsAroundSilenceAndClipsOnce) {
+    const std::pair<std::vector<Bytes>, Bytes> cases[] = {
+        {{{200, 50, 100, 128, 128, 0}, {200, 50, 180, 77, 255, 255}}, {255, 0, 152, 77, 255, 127}},
+        {{{255}, {255}, {0}, {0}}, {126}},  // clipped after each add: 0
+        {{{0}, {255}, {0}, {255}}, {126}},  // clipped after each add: 127
+        {{{9, 250, 128}}, {9, 250, 128}},
+        {std::vector<Bytes>(8, {255, 0, 129}), {255, 0, 136}},
+    };
+    for (int loop : {0, 1, 2})
+        for (const auto& [sources, sum] : cases) EXPECT_EQ(mixed(sources, loop), sum) << loop;
+}
+
+TEST(Kernel, VectorLoopsAgreeWithTheReference) {
+    std::mt19937 rng(7);
+    Bytes pool(8 * 4200), fast(4200), slow(4200);
+    for (auto& b : pool) b = uint8_t(rng());
+    for (auto loop : {mixer::VectorLoop::Baseline, mixer::VectorLoop::Widest})
+        for (int k = 1; k <= 8; ++k)
+            for (unsigned n : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 33u, 63u, 1023u, 4096u}) {
+                const uint8_t* src[8];
+                for (int j = 0; j < k; ++j) src[j] = pool.data() + j * 4200 + rng() % 64;  // unaligned too
+                const size_t at = rng() % 64;
+                mixer::mixSamples(fast.data() + at, src, k, uint16_t(n), loop);
+                mixer::mixSamplesReference(slow.data() + at, src, k, uint16_t(n));
+                ASSERT_TRUE(std::equal(fast.begin() + long(at), fast.begin() + long(at + n), slow.begin() + long(at)))
+                    << k << " sources, " << n << " bytes";
+            }
+}
+
+}  // namespace
