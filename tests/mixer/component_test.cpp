@@ -5,51 +5,41 @@
 
 namespace {
 
-std::vector<std::string> calls;
+using V = std::vector<std::string>;
+V calls;
 bool initGivesNone = false;
+V take() { return std::exchange(calls, {}); }
+template <class... Args>
+void note(std::string call, Args... args) {
+    ((call += " " + std::to_string(args)), ...);
+    calls.push_back(call);
+}
 
 // The component's calls, recorded and passed on to the mixer.
 SoundMixApi recorded() {
     SoundMixApi api;
     api.init = [](const MixConfig* c) {
-        calls.push_back("init " + std::to_string(c->size) + " " + std::to_string(c->flags));
+        note("init", c->size, c->flags);
         const hMixSession h = SoundMixInit(c);
         return initGivesNone ? 0 : h;
     };
-    api.closeSession = [](hMixSession h) { calls.push_back("closeSession"), SoundMixCloseSession(h); };
-    api.activate = [](hMixSession h, bool on) { calls.push_back(on ? "activate" : "deactivate"), SoundMixActivate(h, on); };
-    api.openChannel = [](hMixSession h, int32_t c, int32_t mode) {
-        calls.push_back("open " + std::to_string(c) + " " + std::to_string(mode)), SoundMixOpenChannel(h, c, mode);
-    };
-    api.closeChannel = [](hMixSession h, int32_t c, int32_t flags) {
-        calls.push_back("close " + std::to_string(c) + " " + std::to_string(flags)), SoundMixCloseChannel(h, c, flags);
-    };
+    api.closeSession = [](hMixSession h) { note("closeSession"), SoundMixCloseSession(h); };
+    api.activate = [](hMixSession h, bool on) { note(on ? "activate" : "deactivate"), SoundMixActivate(h, on); };
+    api.openChannel = [](hMixSession h, int32_t c, int32_t m) { note("open", c, m), SoundMixOpenChannel(h, c, m); };
+    api.closeChannel = [](hMixSession h, int32_t c, int32_t f) { note("close", c, f), SoundMixCloseChannel(h, c, f); };
     return api;
 }
 
-using V = std::vector<std::string>;
-V take() { return std::exchange(calls, {}); }
-
-class Component : public MixerTest {
-protected:
-    void SetUp() override {
-        MixerTest::SetUp();
-        calls.clear();
-        initGivesNone = false;
-    }
+struct Component : MixerTest {
+    void SetUp() override { MixerTest::SetUp(), calls.clear(), initGivesNone = false; }
 };
 
 TEST_F(Component, ChannelsSwitchBitByBitOrAllAtOnce) {
     TSoundMix mix(recorded());
     EXPECT_EQ(take(), V{"init 10 0"});  // SOUNDMIX.INI alone decides the format
     const std::pair<uint8_t, V> steps[] = {
-        {15, {"open 0 0", "open 1 0", "open 2 0", "open 3 0"}},
-        {255, {"open 0 1"}},
-        {254, {"close 0 0"}},
-        {15, {"open 0 0", "close 4 0", "close 5 0", "close 6 0", "close 7 0"}},
-        {15, {}},
-        {0, {"close 0 1"}},
-    };
+        {15, {"open 0 0", "open 1 0", "open 2 0", "open 3 0"}}, {255, {"open 0 1"}}, {254, {"close 0 0"}},
+        {15, {"open 0 0", "close 4 0", "close 5 0", "close 6 0", "close 7 0"}}, {15, {}}, {0, {"close 0 1"}}};
     for (const auto& [value, expected] : steps) {
         mix.setChannels(value);
         EXPECT_EQ(take(), expected) << int(value);
@@ -62,17 +52,9 @@ TEST_F(Component, ChannelsSwitchBitByBitOrAllAtOnce) {
     EXPECT_EQ(mix.Channels(), 0b0001);  // the bits already switched stay switched
 }
 
+// Activated calls on a change only and keeps its value when refused; the
+// component's end gives back channels, device and session, in that order.
 TEST_F(Component, ActivatedAndItsLife) {
-    {
-        TSoundMix mix(recorded());
-        mix.setActivated(false);
-        wave.refuseOpen(MMSYSERR_ALLOCATED);
-        EXPECT_EQ(errorOf([&] { mix.setActivated(true); }), "Failed to open waveform output device #4");
-        EXPECT_FALSE(mix.Activated());
-        EXPECT_EQ(take(), (V{"init 10 0", "activate"}));
-    }
-    EXPECT_EQ(take(), V{"closeSession"});
-    wave.refuseOpen(0);
     {
         TSoundMix mix(recorded());
         mix.setActivated(true);
@@ -82,31 +64,13 @@ TEST_F(Component, ActivatedAndItsLife) {
         take();
     }
     EXPECT_EQ(take(), (V{"close 0 1", "deactivate", "closeSession"}));
-    EXPECT_FALSE(wave.isOpen());
-    EXPECT_EQ(view::sessionHandle(), 0u);
-    initGivesNone = true;
-    EXPECT_EQ(errorOf([] { TSoundMix mix(recorded()); }), "Initialization failed (SoundMixInit)");
-    SoundMixCloseSession(view::sessionHandle());
-    wave.setDevices({});
-    EXPECT_EQ(errorOf([] { TSoundMix mix; }), "No wave output devices available");
-}
-
-TEST_F(Component, PlaysWhatItLoaded) {
-    TSoundMix mix;
-    mix.setActivated(true);
-    mix.setChannels(15);
-    const Bytes a = ramp(9000, 11), image = pcmWave(1, 11025, 8, a);
-    dir.write("a.wav", std::string(image.begin(), image.end()));
-    const std::string path = dir.path() + "a.wav";
-    const hMixWave w = mix.OpenWave(path.c_str());
-    mix.Play(1, w, notify, 0, 0);
-    mix.Play(1, w, notify, 0, 1);  // behind the first, twice
-    EXPECT_EQ(upTo(hear(), 27000), a + a + a);
-    EXPECT_EQ(notices, (Notices{{1, w}, {1, w}}));
-    mix.FreeWave(w);
-    EXPECT_EQ(errorOf([&] { mix.FreeWave(w); }), "The given pointer was not valid");
-    wave.refuseFormat(true);
-    EXPECT_EQ(errorOf([&] { mix.OpenWave(path.c_str()); }), "The waveform device can\xB4t play this format");
+    EXPECT_FALSE(wave.isOpen() || view::sessionHandle());
+    TSoundMix mix(recorded());
+    mix.setActivated(false);
+    wave.refuseOpen(MMSYSERR_ALLOCATED);
+    EXPECT_EQ(errorOf([&] { mix.setActivated(true); }), "Failed to open waveform output device #4");
+    EXPECT_FALSE(mix.Activated());
+    EXPECT_EQ(take(), (V{"init 10 0", "activate"}));
 }
 
 // PlayOnce frees the wave at its end notice unless the caller holds it then;
@@ -127,8 +91,7 @@ TEST_F(Component, PlayOnceFreesTheWaveWhenHeardUnlessHeld) {
         EXPECT_NE(SoundMixWaveInfo(letGo), nullptr);  // still to be heard
         hear();
         EXPECT_TRUE(notices.empty());  // the component's own window had them
-        EXPECT_EQ(SoundMixWaveInfo(once), nullptr);
-        EXPECT_EQ(SoundMixWaveInfo(letGo), nullptr);
+        EXPECT_FALSE(SoundMixWaveInfo(once) || SoundMixWaveInfo(letGo));
         EXPECT_NE(SoundMixWaveInfo(held), nullptr);
         mix.Release(held);
         EXPECT_EQ(SoundMixWaveInfo(held), nullptr);

@@ -1,6 +1,5 @@
-// The one mixer of the process on a virtual device of the test's own, with a
-// hand-driven clock and SOUNDMIX.INI in a fresh folder; driven through
-// soundmix.h, read through views.h, heard block by block off the device.
+// The one mixer of the process on the test's own virtual device, a hand-driven clock and
+// SOUNDMIX.INI in a fresh folder; driven through soundmix.h, read through views.h.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -9,9 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "mixer/soundmix.h"
 #include "mixer/views.h"
-#include "platform/callback_window.h"
 #include "platform/milli_clock.h"
 #include "platform/profile_ini.h"
 #include "platform/virtual_wave_out.h"
@@ -22,32 +19,31 @@ namespace view = mixer::view;
 
 // The message a call fails with, or "no error".
 inline std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const ESoundMixError& e) {
-        return e.message();
-    }
+    try { f(); } catch (const ESoundMixError& e) { return e.message(); }
     return "no error";
 }
 
 inline Bytes silence(size_t n) { return Bytes(n, 128); }
+inline Bytes slice(const Bytes& v, size_t from, size_t n) { return Bytes(v.data() + from, v.data() + from + n); }
+// The first n bytes of v played endlessly.
+inline Bytes repeated(const Bytes& v, size_t n) {
+    Bytes out;
+    for (size_t i = 0; i < n; ++i) out.push_back(v[i % v.size()]);
+    return out;
+}
+// n bytes of a sound that never repeats itself within a block.
 inline Bytes ramp(size_t n, uint8_t first = 1) {
     Bytes v(n);
     for (size_t i = 0; i < n; ++i) v[i] = uint8_t(first + i * 7 % 251);
     return v;
 }
-inline Bytes slice(const Bytes& v, size_t from, size_t n) { return Bytes(v.begin() + long(from), v.begin() + long(from + n)); }
 // Two sounds heard together: their sum around silence, clipped.
 inline uint8_t together(int a, int b) { return uint8_t(std::clamp(a + b - 128, 0, 255)); }
 
 class MixerTest : public ::testing::Test {
 protected:
     static constexpr uint16_t kEndless = 0xFFFF;
-    struct Notice {
-        int channel;
-        hMixWave wave;
-        bool operator==(const Notice&) const = default;
-    };
+    struct Notice { int channel; hMixWave wave; bool operator==(const Notice&) const = default; };
     using Notices = std::vector<Notice>;
     static inline Notices notices;
     static inline uint32_t clockNow = 0;
@@ -84,9 +80,10 @@ protected:
     }
 
     void ini(const std::string& text) { dir.write("SOUNDMIX.INI", text); }
-    // Small blocks and the device's byte counter as the play position, so every
-    // position is a whole number of heard blocks; `device` overrides them.
+    // A fresh session: small blocks, positions by the device's byte counter; `device` overrides them.
     void start(const std::string& device = "", int channels = 0x0F) {
+        if (view::sessionHandle()) SoundMixCloseSession(view::sessionHandle());
+        notices.clear(), wave.clearLog();
         ini("[default]\nGoodWavePos=1\nWaveBlockLen=512\nWaveBlocks=3\n[Virtual Wave Out]\n" + device);
         h = SoundMixInit(nullptr);
         SoundMixActivate(h, true);
@@ -103,8 +100,7 @@ protected:
         MixPlayParams p{24, h, channel, w, notify, flags, loops};
         SoundMixPlay(&p);
     }
-    // Plays n queued blocks as the device would, delivers its messages, and
-    // returns the bytes played (from `before` on: blocks heard earlier).
+    // Plays n queued blocks as the device would and delivers its messages: what was heard, after `before`.
     Bytes hear(size_t blocks = size_t(-1), Bytes before = {}) {
         for (size_t i = 0; i < blocks && wave.queued() > 0; ++i) {
             const WaveHeader* hd = wave.queuedHeader(0);
