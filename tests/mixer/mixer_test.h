@@ -31,7 +31,7 @@ inline Bytes repeated(const Bytes& v, size_t n) {
     for (size_t i = 0; i < n; ++i) out.push_back(v[i % v.size()]);
     return out;
 }
-// n bytes of a sound that never repeats itself within a block.
+// n bytes of a sound; `first` tells sounds apart.
 inline Bytes ramp(size_t n, uint8_t first = 1) {
     Bytes v(n);
     for (size_t i = 0; i < n; ++i) v[i] = uint8_t(first + i * 7 % 251);
@@ -68,11 +68,9 @@ protected:
     }
     void TearDown() override {
         // Waves outlive sessions, and the next test counts from none.
+        if (!view::sessionHandle()) SoundMixInit(nullptr);  // any session frees them
         for (hMixWave w : loaded)
-            if (SoundMixWaveInfo(w)) {
-                if (!view::sessionHandle()) SoundMixInit(nullptr);
-                SoundMixFreeWave(view::sessionHandle(), w);
-            }
+            if (SoundMixWaveInfo(w)) SoundMixFreeWave(view::sessionHandle(), w);
         if (hMixSession live = view::sessionHandle()) SoundMixCloseSession(live);
         DispatchPostedMessages();
         SetMilliClockSource(nullptr);

@@ -28,9 +28,8 @@ Bytes convert(SampleFormat to, SampleFormat from, const Bytes& in) {
 TEST(Convert, WidthThenChannelsThenRate) {
     const Bytes divide = text(mixer::divisionByZeroMessage()), oom = text(mixer::kOutOfMemory);
     struct Case { SampleFormat to, from; Bytes in, out; } cases[] = {
-        // 16 bits: the high byte with its top bit flipped; an odd byte left over is dropped.
+        // 16 bits: the high byte with its top bit flipped.
         {kMono11, {1, 11025, 16}, samples16({0, -1, -32768, 32767, 256, -257}), {128, 127, 0, 255, 129, 126}},
-        {kMono11, {1, 11025, 16}, {0x00, 0x40, 0x7f}, {0xc0}},
         // Channels: averaged down, doubled up, beyond the first two ignored; a broken frame dropped.
         {kMono11, {2, 11025, 8}, {255, 0, 10, 13, 200, 201, 9}, {127, 11, 200}},
         {{2, 11025, 8}, kMono11, {7, 250}, {7, 7, 250, 250}},
@@ -46,7 +45,6 @@ TEST(Convert, WidthThenChannelsThenRate) {
         {kMono11, {1, 32000, 8}, {100, 110, 120, 5, 6, 7, 8}, {110, 5}},
         {kMono11, {1, 8000, 8}, {1, 2, 3}, {1, 2, 3}},
         {kMono11, {2, 44100, 16}, Bytes(151, 0), Bytes(9, 128)},  // every step truncates
-        // Refusals.
         {kMono11, {1, 11025, 24}, {1, 2, 3}, text("File format not supported")},
         {kMono11, {0, 11025, 8}, {1, 2}, divide},
         {{2, 44100, 8}, {2, 0, 16}, {1, 2, 3, 4}, divide},
@@ -115,7 +113,6 @@ TEST_F(WaveLoad, SourcesThatDoNotOpen) {
     const MixMemoryFile none{nullptr, 100, 0};
     for (auto [source, flags, message] : {
              std::tuple{(const void*)missing.c_str(), MIX_WAVE_FILE, "Failed to open wave file " + missing},
-             {dir.path().c_str(), MIX_WAVE_FILE, "Failed to open wave file " + dir.path()},
              {"NOPE", MIX_WAVE_RESOURCE, "Failed to open \"WAVE\" resource NOPE"},
              {MixResourceId(9), MIX_WAVE_RESOURCE, "Failed to open \"WAVE\" resource 9"},
              {MixResourceId(8), MIX_WAVE_RESOURCE, "Failed to lock \"WAVE\" resource"},
