@@ -25,7 +25,15 @@ inline void count() {
 }
 }  // namespace
 
-#ifndef __SANITIZE_ADDRESS__
+#if defined(__SANITIZE_ADDRESS__)
+#define PIKO_SANITIZED_MALLOC 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PIKO_SANITIZED_MALLOC 1
+#endif
+#endif
+
+#ifndef PIKO_SANITIZED_MALLOC
 extern "C" {
 void* __libc_malloc(size_t);
 void* __libc_calloc(size_t, size_t);
@@ -88,6 +96,9 @@ struct Rig {
 };
 
 void report(benchmark::State& state) {
+#ifdef PIKO_SANITIZED_MALLOC
+    return state.SkipWithError("allocations are counted in the plain build only");
+#endif
     state.counters["allocations"] = benchmark::Counter(double(gAllocations.load()), benchmark::Counter::kAvgIterations);
     if (gAllocations.load() > 0) state.SkipWithError("the mixer allocated while sound played");
 }
