@@ -23,8 +23,6 @@
 #include "platform/wave_out.h"
 #include "wave_load.h"
 
-class MixerTest;
-
 namespace mixer {
 
 using Position = int64_t;
@@ -149,8 +147,6 @@ private:
 };
 
 class Mixer {
-    friend class ::MixerTest;  // the mixer's white-box tests (mixer/tests/)
-
 public:
     // ---- the public interface (soundmix.h), one member each
     hMixSession init(const MixConfig* config);
