@@ -1,0 +1,49 @@
+// The rules run from many seeds, so every outcome a state allows shows up:
+// a test names those outcomes, never the draws behind them.
+#pragma once
+#include <set>
+#include <tuple>
+
+#include "app/pet_state.h"
+#include "app/random.h"
+#include "platform/cp932.h"
+
+inline PetState healthyPet() {
+    PetState p;
+    p.pet_name = cp932("ピコ");
+    std::tie(p.age, p.intellect, p.morals, p.vigor, p.fullness, p.condition, p.ark_points, p.word_count) =
+        std::tuple(3, 5, 10, 10, 10, futu, 100, 1);
+    p.words[0] = "W0";
+    return p;
+}
+
+// Seeds spread over the whole generator, the same ones on every run.
+inline Random seedNumber(uint32_t i) { return Random(i * 2654435761u + 12345u); }
+
+// Every value `rule(random)` gives over `seeds` seeds.
+template <class F>
+auto outcomes(F rule, uint32_t seeds = 3000) {
+    std::set<decltype(rule(std::declval<Random&>()))> seen;
+    for (uint32_t i = 0; i < seeds; ++i) {
+        Random r = seedNumber(i);
+        seen.insert(rule(r));
+    }
+    return seen;
+}
+
+// Every state `rule` can leave a copy of `pet` in, as `seen` shows it.
+template <class Rule, class Seen>
+auto endings(const PetState& pet, Rule rule, Seen seen) {
+    return outcomes([&](Random& r) { PetState q = pet; rule(q, r); return seen(q); });
+}
+
+// How often `happens(random)` holds, 0..1.
+template <class F>
+double share(F happens) {
+    int n = 0;
+    for (uint32_t i = 0; i < 6000; ++i) {
+        Random r = seedNumber(i);
+        n += happens(r) ? 1 : 0;
+    }
+    return n / 6000.0;
+}
