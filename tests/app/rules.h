@@ -17,15 +17,13 @@ inline PetState healthyPet() {
     return p;
 }
 
-// Seeds spread over the whole generator, the same ones on every run.
-inline Random seedNumber(uint32_t i) { return Random(i * 2654435761u + 12345u); }
-
-// Every value `rule(random)` gives over `seeds` seeds.
+// Every value `rule(random)` gives over `seeds` seeds, spread over the whole
+// generator and the same ones on every run.
 template <class F>
 auto outcomes(F rule, uint32_t seeds = 3000) {
     std::set<decltype(rule(std::declval<Random&>()))> seen;
     for (uint32_t i = 0; i < seeds; ++i) {
-        Random r = seedNumber(i);
+        Random r(i * 2654435761u + 12345u);
         seen.insert(rule(r));
     }
     return seen;
@@ -42,7 +40,7 @@ template <class F>
 double share(F happens) {
     int n = 0;
     for (uint32_t i = 0; i < 6000; ++i) {
-        Random r = seedNumber(i);
+        Random r(i * 2654435761u + 12345u);
         n += happens(r) ? 1 : 0;
     }
     return n / 6000.0;
