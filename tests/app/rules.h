@@ -3,6 +3,7 @@
 #pragma once
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include "app/pet_state.h"
 #include "app/random.h"
