@@ -11,7 +11,7 @@
 #include "app/face.h"
 #include "app/listen.h"
 #include "app/speech.h"
-#include "tests/app/rules.h"
+#include "tests/app/helpers.h"
 
 namespace {
 std::set<int32_t> range(int32_t from, int32_t to) {
@@ -87,14 +87,12 @@ TEST(Kill, LastWordsNameThePetInLinesOneAndSix) {
     EXPECT_EQ(kill(p, r).sounds, Sounds{"3.wav"});
 }
 
-TEST(Badges, EachCaptionHasItsMessage) {
-    const auto& ark = arkBadgeCaptions();
-    const auto& chinou = intellectBadgeCaptions();
-    EXPECT_EQ(arkBadgeMessage(ark[0]), cp932("Ａｒｋ５０００点突破やったね！"));
-    EXPECT_TRUE(arkBadgeMessage(ark[1]) && arkBadgeMessage(ark[2]) && *arkBadgeMessage(ark[1]) != *arkBadgeMessage(ark[2]));
-    EXPECT_EQ(intellectBadgeMessage(chinou[0], 12), "12" + cp932("個も言葉を覚えたよ！"));  // Lv1 has no second line
-    EXPECT_EQ(intellectBadgeMessage(chinou[3], 51), "51" + cp932("個も言葉を覚えたよ！") + "\r" + cp932("げ、いっぱい覚えさせたな！"));
-    EXPECT_FALSE(arkBadgeMessage(chinou[0]) || intellectBadgeMessage("Ark Lv1", 12) || intellectBadgeMessage("", 0));
+TEST(Badges, EachCaptionHasItsMessageAndNoOtherCaptionHasOne) {
+    for (const std::string& caption : arkBadgeCaptions()) EXPECT_TRUE(arkBadgeMessage(caption)) << caption;
+    for (const std::string& caption : intellectBadgeCaptions())  // the count first; past Lv1 a second line
+        EXPECT_EQ(intellectBadgeMessage(caption, 12).value_or("").find("12" + cp932("個も言葉を覚えたよ！") + "\r"),
+                  caption == intellectBadgeCaptions()[0] ? std::string::npos : 0) << caption;
+    EXPECT_FALSE(arkBadgeMessage(intellectBadgeCaptions()[0]) || intellectBadgeMessage("Ark Lv1", 12) || intellectBadgeMessage("", 0));
 }
 
 TEST(Listen, AnEmptyLineDoesNothingAndAnyOtherIsLearnedAndCosts) {
@@ -116,7 +114,6 @@ TEST(Listen, AnEmptyLineDoesNothingAndAnyOtherIsLearnedAndCosts) {
     EXPECT_EQ(endings(p, talk, [](const PetState& q) { return q.ark_points - 100; }), range(0, 99));
     EXPECT_EQ(endings(p, talk, [](const PetState& q) { return q.intellect; }), range(5, 6));
     EXPECT_EQ(replies.size(), 5u);  // four babbles, or silence
-    EXPECT_TRUE(replies.count(cp932("ン？")));
     // The slots fill up to the last and no further; a full pet still answers and pays.
     for (auto [count, learned, countAfter] : {std::tuple{255, true, 256}, {256, false, 256}, {-3, true, 1}}) {
         PetState q = healthyPet();
@@ -133,8 +130,8 @@ TEST(Listen, AnEmptyLineDoesNothingAndAnyOtherIsLearnedAndCosts) {
                                  {{4, 5}, {2, 3}}}) {
         PetState tired = healthyPet();
         std::tie(tired.vigor, tired.morals) = before;
-        const auto talk = [](PetState& q, Random& r) { listen(q, "x", r); };
-        EXPECT_EQ(endings(tired, talk, [](const PetState& q) { return Gauges(q.vigor, q.morals); }), std::set{after}) << before.first << " " << before.second;
+        EXPECT_EQ(endings(tired, talk, [](const PetState& q) { return Gauges(q.vigor, q.morals); }), std::set{after})
+            << before.first << " " << before.second;
     }
 }
 
@@ -148,7 +145,6 @@ TEST(Face, AlternatesWhileAPetLivesAndADeadFaceHoldsFrameZero) {
     for (int i = 0; i < 2; ++i) EXPECT_EQ(faceTick(frame, sinu, true).frame, 0);
     const FaceTick odd = faceTick(frame, 11, true);  // no strip: the last one keeps alternating
     EXPECT_EQ(std::tie(odd.frame, odd.strip), std::tuple(1, std::nullopt));
-    for (auto [c, file] : {std::pair{0, "futu.bmp"}, {7, "neru.bmp"}, {10, "sinu.bmp"}}) EXPECT_EQ(faceStripFile(c), file);
     EXPECT_FALSE(faceStripFile(-1));
 }
 
@@ -189,11 +185,9 @@ TEST(Speech, AMoodRowGivesACoreOrALead) {
         PetState p = healthyPet();
         p.condition = condition;
         const Said said = sayings(p);
-        // A row: its core line alone, or one of four leads before the word.
+        // A row: its core line alone, or one of four leads before the word; none: just the word.
         const bool row = condition != futu && condition != okoru && condition != byoki && condition != 11;
         EXPECT_EQ(said.size(), row ? 7u : 2u) << condition;
-        EXPECT_EQ(std::count_if(said.begin(), said.end(), [](const auto& s) { return s && s->ends_with("W0"); }), row ? 5 : 1)
-            << condition;
     }
 }
 

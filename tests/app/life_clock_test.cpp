@@ -8,7 +8,7 @@
 #include <limits>
 #include <map>
 
-#include "tests/app/rules.h"
+#include "tests/app/helpers.h"
 
 namespace {
 
@@ -36,7 +36,6 @@ TEST(Random, IsTheClassicGeneratorSoASeedGivesTheSameLife) {
     Random r(0);
     EXPECT_EQ(r(100), 0);
     EXPECT_EQ(r(100), 3);
-    EXPECT_EQ(r.state(), 134775814u);
     // Zero and negative ranges (a damaged save) give 0 but still step the state.
     Random z(777), step(777);
     EXPECT_EQ(z(0) + z(-5), 0);

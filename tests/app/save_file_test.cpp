@@ -2,11 +2,8 @@
 // loses the old pet.
 #include "app/save_file.h"
 
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +11,7 @@
 #include <limits>
 
 #include "platform/cp932.h"
+#include "tests/app/helpers.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -43,23 +41,6 @@ int code(const std::function<void()>& io) {
 }
 int saveCode(const std::string& path, bool backup = false) {
     return code([&] { savePetFile(path, samplePet(), backup); });
-}
-
-// File modes mean nothing to root: as root the body runs in a child that has
-// become "nobody" (65534), `owned` handed to that user first; as a user it
-// runs here. The body returns 0, or the number of the step that failed.
-int asAUser(const std::vector<std::string>& owned, const std::function<int()>& body) {
-    if (geteuid() != 0) return body();
-    for (const std::string& p : owned)
-        if (::chown(p.c_str(), 65534, 65534) != 0) return -1;
-    const pid_t child = fork();
-    if (child == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(200);
-        _exit(body());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
 }
 
 }  // namespace

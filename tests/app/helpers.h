@@ -1,9 +1,16 @@
-// The rules run from many seeds, so every outcome a state allows shows up:
-// a test names those outcomes, never the draws behind them.
+// What the pet's tests share. The rules run from many seeds, so every outcome
+// a state allows shows up: a test names those outcomes, never the draws.
 #pragma once
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
 #include <set>
+#include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "app/pet_state.h"
 #include "app/random.h"
@@ -45,4 +52,21 @@ double share(F happens) {
         n += happens(r) ? 1 : 0;
     }
     return n / 6000.0;
+}
+
+// File modes mean nothing to root: as root the body runs in a child that has
+// become "nobody" (65534), `owned` handed to that user first; as a user it
+// runs here. The body returns 0, or the number of the step that failed.
+inline int asAUser(const std::vector<std::string>& owned, const std::function<int()>& body) {
+    if (geteuid() != 0) return body();
+    for (const std::string& p : owned)
+        if (::chown(p.c_str(), 65534, 65534) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(200);
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
 }
