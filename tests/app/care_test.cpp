@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <tuple>
 
 #include "app/badges.h"
 #include "app/face.h"

@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <set>
-#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>

@@ -67,7 +67,6 @@ TEST(StatusTick, ShowsTheGaugesAsTheyAreClampsThemOrCarriesOutADeath) {
     std::tie(p.age, p.intellect, p.morals, p.vigor, p.ark_points) = std::tuple(20, 21, -3, 20, -7);
     const StatusTick t = statusTick(p, true);
     EXPECT_TRUE(t.refresh && !t.death);  // 20 is still alive
-    EXPECT_EQ(t.name, p.pet_name);
     // "　年齢20/20\r　知能21/20\rモラル-3/20\r　元気20/20", "-7点"
     EXPECT_EQ(t.status, "\x81\x40\x94\x4e\x97\xee" "20/20\r\x81\x40\x92\x6d\x94\x5c" "21/20\r"
                         "\x83\x82\x83\x89\x83\x8b-3/20\r\x81\x40\x8c\xb3\x8b\x43" "20/20");
