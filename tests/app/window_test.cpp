@@ -1,0 +1,387 @@
+// The windows and the program entry, for their wiring only: each button and
+// clock reaches its rule, shows the result in its control and plays its
+// sound; the boxes, what may happen while one is open, and the session.
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QInputMethodEvent>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <csignal>
+#include <cstring>
+
+#include "app/care.h"
+#include "app/form2.h"
+#include "app/pictures.h"
+#include "app/life_clock.h"
+#include "app/program.h"
+#include "app/qt_text.h"
+#include "app/single_instance.h"
+#include "app/text_box.h"
+#include "tests/app/helpers.h"
+#include "tests/support/support.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+TForm1* theWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<TForm1*>(w)) return f;
+    return nullptr;
+}
+
+class Window : public ::testing::Test {
+protected:
+    TempDir dir;
+    ScriptedBoxes boxes;
+    Random random{1};
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm2> form2;  // after `form`: the dialog is its child and goes first
+    std::unique_ptr<Ear> ear;
+
+    // One window at a time: each holds the process's one mixer session.
+    void stop() { ear.reset(), form2.reset(), form.reset(); }
+    TForm1& start(std::optional<PetState> pet = std::nullopt) {
+        stop();
+        if (!dir.exists("cg")) dir.copyCg();
+        if (pet) dir.write("my.dat", serializePet(*pet));
+        FormServices s = testServices(boxes, random, dir.path());
+        s.clockSeed = [] { return 1u; };
+        form = std::make_unique<TForm1>(std::move(s));
+        form2 = std::make_unique<TForm2>(form.get(), boxes);
+        form->setNamingDialog(form2.get());
+        ear = std::make_unique<Ear>(*form, dir.path() + "cg/");
+        boxes.shown.clear();
+        ear->heard();
+        return *form;
+    }
+    // What the user does in the naming dialog: type the name, press おっけ.
+    std::function<void()> naming(const char* name) {
+        return [this, name] { control<PetLineEdit>(*form2, "edit_l")->setText(QString::fromUtf8(name)), form2->edit_bClick(); };
+    }
+
+    Names kinds() const { Names k; for (const auto& s : boxes.shown) k.push_back(s.kind); return k; }
+    PetState saved() const {
+        PetState p;
+        loadPetFile(dir.path() + "my.dat", p);
+        return p;
+    }
+    QString shown(const char* label) const { return control<QLabel>(*form, label)->text(); }
+    // The enabled ones of the four buttons that follow the pet's life.
+    std::string enabled() const {
+        std::string on;
+        for (const char* b : {"sagasu_b", "gohan_b", "edit_b", "korosu_b"})
+            if (control<QPushButton>(*form, b)->isEnabled()) on += std::string(on.empty() ? "" : " ") + b;
+        return on;
+    }
+    QImage picture(const char* file, int frame = -1) const {
+        const QImage whole = QImage(QString::fromStdString(dir.path() + "cg/" + file)).convertToFormat(kRgb);
+        return frame < 0 ? whole : whole.copy(100 * frame, 0, 100, 100);
+    }
+    QImage cgShows() const { return control<PetPicture>(*form, "cg")->pixmap().toImage().convertToFormat(kRgb); }
+    static constexpr QImage::Format kRgb = QImage::Format_RGB32;
+};
+
+TEST_F(Window, TimersRunFromCreationEvenBehindFormCreatesBox) {
+    int active = 0;
+    boxes.whileOpen = [&] { for (QTimer* t : timers(*theWindow())) active += t->isActive(); };
+    TForm1 f(testServices(boxes, random, dir.path()));  // no my.dat: the load's box opens
+    EXPECT_EQ(active, 7);
+    EXPECT_EQ(boxes.shown.at(0).text, cp932("ﾌｧｲﾙが見つかりません."));
+}
+
+TEST_F(Window, TheSavedPetChoosesTheButtonsAndADamagedOneIsKeptAside) {
+    PetState none;
+    none.condition = sinu;  // no pet kept
+    start(none);
+    EXPECT_EQ(enabled(), "sagasu_b");
+    EXPECT_EQ(cgShows(), picture("door.bmp"));
+    start(healthyPet());
+    EXPECT_EQ(enabled(), "gohan_b edit_b korosu_b");
+    stop();
+    dir.write("my.dat", "piko\r\n1\r\nthree\r\n");
+    TForm1 f(testServices(boxes, random, dir.path()));
+    EXPECT_EQ(boxes.shown.back().text, cp932("入力値が数値ではありません."));
+    EXPECT_TRUE(f.close());
+    EXPECT_EQ(dir.read("my.dat.bak"), "piko\r\n1\r\nthree\r\n");
+}
+
+TEST_F(Window, ButtonsAndClicksReachTheirRules) {
+    TForm1& f = start(healthyPet());
+    control<QPushButton>(f, "gohan_b")->click();
+    EXPECT_EQ(std::tuple(ear->heard(), f.pet().fullness), std::tuple(Names{"2.wav"}, 13));
+    QTest::mouseClick(control<PetPicture>(f, "cg"), Qt::LeftButton);
+    EXPECT_EQ(ear->heard(), Names{"1.wav"});
+    auto* edit = control<PetLineEdit>(f, "edit_l");
+    edit->setText("hello");
+    QTest::keyClick(edit, Qt::Key_Return);
+    edit->setText("again");
+    control<QPushButton>(f, "edit_b")->click();
+    EXPECT_EQ(ear->heard(), (Names{"2.wav", "4.wav", "2.wav", "4.wav"}));
+    EXPECT_EQ(std::tie(f.pet().word_count, f.pet().words[1], f.pet().words[2]), std::tuple(3, "hello", "again"));
+    EXPECT_TRUE(edit->text().isEmpty());
+    QTest::mouseClick(control<ClickLabel>(f, "moji_l"), Qt::LeftButton);
+    EXPECT_EQ(boxes.shown.back().text, aboutText());
+}
+
+TEST_F(Window, TheClocksReachTheirRulesAndShowTheirResults) {
+    PetState p = healthyPet();
+    std::tie(p.ark_points, p.word_count) = std::tuple(6000, 12);
+    TForm1& f = start(p);
+    f.Timer1Timer();  // the status
+    EXPECT_EQ(std::tuple(shown("state_n"), shown("state_l"), shown("state_l2")),
+              std::tuple(qtText(p.pet_name), qtText(statusText(p)), qtText("6000" + cp932("点"))));
+    for (auto [badge, message] : {std::pair{"clear_b2", *arkBadgeMessage("Ark Lv1")},
+                                  {"clear_b", *intellectBadgeMessage(cp932("知能Lv1"), 12)}}) {
+        auto* b = control<QPushButton>(f, badge);
+        ASSERT_FALSE(b->isHidden()) << badge;
+        b->click();
+        EXPECT_EQ(boxes.shown.back().text, message);
+    }
+    f.Timer3Timer();
+    f.Timer2Timer();
+    EXPECT_EQ(std::tuple(ear->heard(), f.pet().age, f.pet().fullness), std::tuple(Names{"4.wav"}, 4, 9));
+    f.Timer5Timer();  // frame 1 of the strip, copied into the face
+    EXPECT_EQ(f.faceBitmap(), picture("futu.bmp", 1));
+    // Speech, sleep and the condition sounds come now and then: tick until they do.
+    for (int i = 0; i < 200 && shown("moji_l").isEmpty(); ++i) f.Timer4Timer();
+    EXPECT_FALSE(shown("moji_l").isEmpty());
+    for (int i = 0; i < 200 && f.pet().condition != neru; ++i) f.Timer6Timer();
+    ASSERT_EQ(f.pet().condition, neru);
+    Names heard;
+    for (int i = 0; i < 200 && heard.empty(); ++i) f.Timer7Timer(), heard = ear->heard();
+    EXPECT_EQ(heard, Names{"5.wav"});
+}
+
+TEST_F(Window, SearchNamesTheNewPetAndKillAsksFirst) {
+    TForm1& f = start();
+    bool stays = false;
+    boxes.perBox.push_back([&] {
+        form2->open();
+        form2->edit_bClick();  // no name yet: a box asks for one
+        form2->reject(), form2->close();  // Escape and the window manager's close leave nothing
+        stays = form2->isVisible();
+        naming("ぴこ")();
+    });
+    control<QPushButton>(f, "sagasu_b")->click();
+    EXPECT_TRUE(stays && !form2->isVisible());
+    EXPECT_EQ(std::tuple(kinds(), boxes.shown.at(1).text, f.pet().pet_name),
+              std::tuple(Names{"dialog", "message"}, cp932("なまえいれてね"), cp932("ぴこ")));
+    EXPECT_EQ(ear->heard(), (Names{"2.wav", "1.wav"}));
+    EXPECT_EQ(enabled(), "gohan_b edit_b korosu_b");
+    const PetState found = f.pet();
+    boxes.answer = false;
+    control<QPushButton>(f, "korosu_b")->click();
+    EXPECT_EQ(std::tuple(boxes.shown.back().text, f.pet(), ear->heard()), std::tuple(killQuestion(), found, Names{}));
+    boxes.answer = true;
+    control<QPushButton>(f, "korosu_b")->click();
+    EXPECT_EQ(ear->heard(), Names{"3.wav"});
+    EXPECT_TRUE(!shown("moji_l").isEmpty() && shown("state_l").isEmpty());  // the last words, no status
+    EXPECT_EQ(enabled(), "sagasu_b");
+    EXPECT_EQ(cgShows(), picture("sinu.bmp"));
+    EXPECT_EQ(std::tie(f.pet().condition, f.pet().age, f.pet().pet_name), std::tuple(sinu, 1, cp932("ぴこ")));
+}
+
+TEST_F(Window, CloseSaysGoodbyeThenSavesAndAFailedSaveKeepsItOpen) {
+    TForm1& f = start(healthyPet());
+    std::filesystem::remove(dir.path() + "my.dat");
+    std::filesystem::create_directory(dir.path() + "my.dat");  // cannot be replaced
+    EXPECT_FALSE(f.close());
+    EXPECT_EQ(kinds(), (Names{"message", "error"}));
+    EXPECT_EQ(boxes.shown[0].text, cp932("またやってね！"));
+    std::filesystem::remove(dir.path() + "my.dat");
+    bool savedBehindTheBox = true;
+    boxes.whileOpen = [&] {
+        savedBehindTheBox = dir.exists("my.dat");
+        QCloseEvent again;  // the window manager's close while the box is open is refused
+        QCoreApplication::sendEvent(&f, &again);
+        EXPECT_FALSE(again.isAccepted());
+    };
+    EXPECT_TRUE(f.close() && !savedBehindTheBox);
+    EXPECT_EQ(saved(), healthyPet());
+    for (QTimer* t : timers(f)) EXPECT_FALSE(t->isActive());
+}
+
+// Boxes are modal, but the clocks keep running behind them.
+TEST_F(Window, DeathsWhileABoxIsOpen) {
+    PetState p = healthyPet();
+    p.fullness = 17;
+    TForm1& f = start(p);
+    f.gohan_bClick();
+    boxes.perBox.push_back([&] { f.Timer1Timer(), f.Timer1Timer(); });
+    EXPECT_TRUE(f.close());
+    EXPECT_EQ(kinds(), (Names{"message", "message"}));
+    EXPECT_EQ(boxes.shown.at(1).text, p.pet_name + cp932("は死んだ・・・"));
+    const PetState back = saved();
+    EXPECT_EQ(std::tie(back.condition, back.age, back.fullness), std::tuple(sinu, 1, 20));
+    // Old age while a kill is being confirmed: the goodbye comes first, no kill after it.
+    std::tie(p.fullness, p.age) = std::tuple(10, 20);
+    TForm1& g = start(p);
+    boxes.answer = true;  // even a yes that comes after the goodbye
+    boxes.perBox.push_back([&] { g.Timer3Timer(), g.Timer1Timer(); });
+    g.korosu_bClick();
+    EXPECT_EQ(kinds(), (Names{"confirm", "message", "message"}));
+    EXPECT_EQ(boxes.shown[1].text, p.pet_name + cp932("は寿命で死んだ・・・"));
+    EXPECT_EQ(ear->heard(), Names{"4.wav"});  // the aging points, no "3.wav"
+    EXPECT_TRUE(g.closed() && saved() == g.pet());
+}
+
+TEST_F(Window, TheNamingDialogOpenWhileTheClocksRunAndAfterTheGoodbye) {
+    TForm1& f = start();
+    boxes.perBox.push_back([&] {
+        for (int i = 0; i < 3; ++i) f.Timer3Timer();
+        naming("p")();
+    });
+    f.sagasu_bClick();
+    EXPECT_EQ(std::tie(f.pet().age, f.pet().ark_points), std::tuple(1, 0));  // the found pet wins
+    start();
+    boxes.perBox.push_back([&] { ASSERT_TRUE(form->close()); });
+    form->sagasu_bClick();
+    EXPECT_EQ(enabled(), "sagasu_b");  // no pet found after the program said goodbye
+    EXPECT_TRUE(saved() == PetState{} && ear->heard().empty());
+}
+
+TEST_F(Window, InputMethodCommitsGoThroughTheFiltersOfTyping) {
+    TForm1& f = start();
+    for (QLineEdit* box : {control<QLineEdit>(f, "edit_l"), control<QLineEdit>(*form2, "edit_l")}) {
+        const auto commit = [box](const QString& text) {
+            QInputMethodEvent composing(text.left(2), {}), done;
+            done.setCommitString(text);
+            QCoreApplication::sendEvent(box, &composing), QCoreApplication::sendEvent(box, &done);
+        };
+        // CR, LF, 0x1A and what CP932 cannot hold stay out; U+301C is the ～ of Linux input methods.
+        commit(QString::fromUtf8("こんにちは〜\r\n\x1a😀ソ"));
+        EXPECT_EQ(cp932Text(box->text()), "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\x81\x60\x83\x5c");
+        commit(QString(40, QChar(0x3042)));
+        EXPECT_EQ(box->text().size(), box->maxLength());
+    }
+}
+
+struct Program : ::testing::Test {
+    TempDir dir;
+    ScriptedBoxes boxes;
+    Random random{7};
+    int saves = 0;     // replaces of my.dat begun (its backup not counted)
+    int failWith = 0;  // the errno every write into a new my.dat fails with
+    ScriptedFileFaults disk;
+    FileFaults::Use useDisk{disk};
+
+    Program() {
+        disk.answer = [this](FileStep step, const std::string& path) {
+            if (path.ends_with(".bak")) return 0;
+            saves += step == FileStep::Create;
+            return step == FileStep::Write ? failWith : 0;
+        };
+    }
+    int run() { return runPiko(testServices(boxes, random, dir.path())); }
+};
+
+TEST_F(Program, TheSessionsEndSavesOnceWithoutABox) {
+    for (int signo : {SIGTERM, SIGHUP}) {
+        dir.write("my.dat", serializePet(healthyPet()) + "trailing bytes a save drops");
+        saves = 0;
+        QTimer::singleShot(20, [signo] { ::raise(signo); });
+        const int code = run();
+        EXPECT_EQ(std::tuple(code, boxes.shown.size(), saves), std::tuple(0, 0u, 1)) << signo;
+        EXPECT_EQ(dir.read("my.dat"), serializePet(healthyPet())) << signo;
+    }
+    struct sigaction now {};
+    sigaction(SIGTERM, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);  // given back after the program
+    // An end while the farewell box is open saves once; a failed save ends with 1.
+    saves = 0;
+    boxes.whileOpen = [] {
+        ::raise(SIGTERM);
+        EXPECT_TRUE(QTest::qWaitFor([] { return theWindow() && theWindow()->sessionEnded(); }, 5000));
+    };
+    QTimer::singleShot(20, [] { theWindow()->close(); });
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(std::tuple(saves, boxes.shown.size()), std::tuple(1, 1u));  // the farewell box only
+    boxes.whileOpen = nullptr;
+    boxes.shown.clear();
+    failWith = ENOSPC;
+    QTimer::singleShot(20, [] { ::raise(SIGTERM); });
+    EXPECT_EQ(run(), 1);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(dir.read("my.dat"), serializePet(healthyPet()));
+}
+
+TEST_F(Program, TheSecondStartRaisesTheFirstAndLeavesMyDatAlone) {
+    auto first = std::make_unique<SingleInstance>(dir.path());
+    ASSERT_EQ(first->state(), SingleInstance::State::Owner);
+    QSignalSpy raised(first.get(), &SingleInstance::raiseRequested);
+    dir.write("my.dat", "not a pet, and must stay so");
+    EXPECT_EQ(run(), kAlreadyOpenExitCode);
+    EXPECT_TRUE(raised.wait(5000));
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(dir.read("my.dat"), "not a pet, and must stay so");
+    EXPECT_EQ(SingleInstance(TempDir().path()).state(), SingleInstance::State::Owner);  // another folder, another pet
+    first.reset();
+    EXPECT_EQ(SingleInstance(dir.path()).state(), SingleInstance::State::Owner);
+    // A holder that does not listen (an older piko, or one starting up): a box says so.
+    const int fd = ::open((dir.path() + "my.dat.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(run(), kAlreadyOpenExitCode);
+    EXPECT_EQ(boxes.shown.at(0).text, cp932("ピコはもう開いています。"));
+    ::close(fd);
+}
+
+// The socket has no file permissions: anyone on the machine can connect, so
+// the window comes up only for our own user.
+TEST_F(Program, AnotherUserCannotRaiseTheWindow) {
+    if (geteuid() != 0) GTEST_SKIP() << "connecting as another user needs root";
+    SingleInstance owner(dir.path());
+    QSignalSpy raised(&owner, &SingleInstance::raiseRequested);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path + 1, owner.socketName().data(), owner.socketName().size());
+    const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + owner.socketName().size());
+    const auto connect = [&] { return ::connect(::socket(AF_UNIX, SOCK_STREAM, 0), reinterpret_cast<sockaddr*>(&addr), length); };
+    ASSERT_EQ(asAUser({}, connect), 0);
+    EXPECT_TRUE(SingleInstance(dir.path()).raisedOther());  // our own request comes after it: one raise
+    ASSERT_TRUE(raised.wait(5000));
+    EXPECT_EQ(raised.count(), 1);
+}
+
+TEST(QtBoxes, PlainTextLinesAndAConfirmationLeftWithoutYesIsNo) {
+    QtMessageBoxes boxes;
+    QString text;
+    const auto answer = [&](Qt::Key key) {
+        QTimer::singleShot(0, [&text, key] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            text = box->textFormat() == Qt::PlainText ? box->text() : QString();
+            QTest::keyClick(box, key);
+        });
+    };
+    answer(Qt::Key_Return);
+    boxes.message(nullptr, cp932("<b>ぴこ</b>") + "\r" + cp932("またね"));
+    EXPECT_EQ(text, QString::fromUtf8("<b>ぴこ</b>\nまたね"));
+    answer(Qt::Key_Y);
+    EXPECT_TRUE(boxes.confirm(nullptr, "?"));
+    answer(Qt::Key_Escape);
+    EXPECT_FALSE(boxes.confirm(nullptr, "?"));
+}
+
+// The built cg/ pictures: the sizes the window takes, and faces that really differ.
+TEST(Cg, PicturesLoadInTheirSizesAndEveryFaceIsItsOwn) {
+    EXPECT_EQ(loadBitmapFile(PIKO_CG_DIR "/door.bmp").size(), QSize(100, 100));
+    std::set<std::vector<uchar>> faces;
+    for (const char* name : art::kFaceNames) {
+        const QImage strip = loadBitmapFile(PIKO_CG_DIR "/" + std::string(name) + ".bmp").convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(strip.size(), QSize(200, 100)) << name;
+        const QImage face = strip.copy(0, 0, 100, 100);
+        EXPECT_NE(face, strip.copy(100, 0, 100, 100)) << name;  // frame 1 blinks or breathes
+        EXPECT_TRUE(faces.emplace(face.constBits(), face.constBits() + face.sizeInBytes()).second) << name << " is another's face";
+    }
+}
+
+}  // namespace
