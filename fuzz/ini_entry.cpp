@@ -1,7 +1,6 @@
-// Any bytes as SOUNDMIX.INI: the lookup answers alike when asked twice, gives
-// the default for a key the file never names, and every session opened on it
-// holds settings within their clamps (the documented default where the file
-// is silent), opens the device in its format and closes clean.
+// Any bytes as SOUNDMIX.INI: the lookup answers alike when asked twice and gives the default for a key the
+// file never names; every session opened on it holds settings within their clamps (the documented default
+// where the file is silent), opens the device in its format and closes clean.
 #include <unistd.h>
 
 #include <algorithm>
@@ -61,7 +60,6 @@ int session(const MixConfig* config, std::string_view file, VirtualWaveOut& wave
     if (!mentions(file, "Remix") && s->deferredRemix) broken("default remix");
     if (!mentions(file, "GoodWavePos") && s->goodWavePos != 0) broken("default position source");
     if (!mentions(file, "WaveOutDevice") && s->deviceId != 0) broken("default device", s->deviceId);
-
     SoundMixActivate(h, true);
     if (!wave.isOpen() || wave.openedFormat().samplesPerSec != f.samplesPerSec) broken("the device opened otherwise");
     SoundMixCloseSession(h);
@@ -80,7 +78,6 @@ int FeedSoundMixIni(const uint8_t* data, size_t size) {
     const std::string path = std::string(mkdtemp(dir) ? dir : "/nonexistent") + "/SOUNDMIX.INI";
     if (!(std::ofstream(path, std::ios::binary) << file)) broken("cannot write " + path);
     SetProfileDirectory(dir);
-
     int through = 0;
     for (const auto& [section, key] : {std::pair{"general", "WaveOutDevice"}, {"default", "WaveBlockLen"},
                                        {"default", "SamplesPerSec"}, {"Mono Card", "WaveBlocks"},
@@ -88,14 +85,11 @@ int FeedSoundMixIni(const uint8_t* data, size_t size) {
         through += lookup(section, key, file);
 
     static VirtualWaveOut wave;
-    wave.setDevices({{"Virtual Wave Out", 2, 0}, {"Mono Card", 1, 0}});
-    wave.keepWritten(false);
+    wave.setDevices({{"Virtual Wave Out", 2, 0}, {"Mono Card", 1, 0}}), wave.keepWritten(false);
     VirtualWaveOut::Use use(wave);
-    const MixConfig stereo44{10, MIX_CONFIG_CHANNELS | MIX_CONFIG_RATE, 2, 44};
-    const MixConfig wrongSize{9, MIX_CONFIG_RATE, 2, 22};
+    const MixConfig stereo44{10, MIX_CONFIG_CHANNELS | MIX_CONFIG_RATE, 2, 44}, wrongSize{9, MIX_CONFIG_RATE, 2, 22};
     for (const MixConfig* config : {static_cast<const MixConfig*>(nullptr), &stereo44, &wrongSize})
         through += session(config, file, wave);
-    ::unlink(path.c_str());
-    ::rmdir(dir);
+    ::unlink(path.c_str()), ::rmdir(dir);
     return through;
 }

@@ -1,14 +1,12 @@
-// Any bytes as mixer calls on the virtual device (settings, channels, waves,
-// plays of every flag and loop count, device progress, refused writes, stray
-// messages, the clock). After every step: no position runs away, the device
-// never plays past what was mixed, a finite play ends within its passes, no
-// pool entry is lost; at the end the session closes clean.
+// Any bytes as mixer calls on the virtual device (settings, channels, waves, plays of every flag and loop
+// count, device progress, refused writes, stray messages, the clock). After every step: positions stay
+// finite, the device never plays past what was mixed, a finite play ends within its passes, no pool entry
+// is lost; at the end the session closes clean.
 #include <unistd.h>
 
 #include <array>
 #include <filesystem>
 #include <fstream>
-#include <vector>
 
 #include "fuzz/entries.h"
 #include "mixer/views.h"
@@ -24,7 +22,6 @@ namespace view = mixer::view;
 [[noreturn]] void broken(const char* what, long long a = 0, long long b = 0) { fuzzBroken("mixer operations", what, a, b); }
 
 uint32_t gClock = 0;
-uint32_t fuzzClock() { return gClock; }
 intptr_t ignore(hMixWindow w, uint32_t m, uintptr_t wp, intptr_t lp) { return DefaultWindowProc(w, m, wp, lp); }
 
 // What stays for the whole process: the device, the profile folder and a notice window.
@@ -34,11 +31,9 @@ struct Stage {
     std::string dir = std::filesystem::temp_directory_path() / ("piko-ops-" + std::to_string(::getpid()));
     hMixWindow notify = (RegisterWindowClass("OpsNotices", &ignore), CreateCallbackWindow("OpsNotices"));
     Stage() {
-        std::filesystem::create_directories(dir);
-        SetProfileDirectory(dir);
-        SetMilliClockSource(&fuzzClock);
-        wave.keepWritten(false);
-        wave.setDevices({{"Virtual Wave Out", 2, 0}});
+        std::filesystem::create_directories(dir), SetProfileDirectory(dir);
+        SetMilliClockSource([] { return gClock; });
+        wave.keepWritten(false), wave.setDevices({{"Virtual Wave Out", 2, 0}});
     }
     ~Stage() { std::filesystem::remove_all(dir); }  // not run when the fuzzer ends by _exit: one folder a run
 };
@@ -69,15 +64,13 @@ int FeedMixerOps(const uint8_t* data, size_t size) {
     size_t at = 0;
     auto byte = [&] { return at < size ? data[at++] : uint8_t(0); };  // zeros once the input runs out
     auto word = [&] { return uint16_t(byte() | byte() << 8); };
-
     const uint8_t setup = byte();
     std::ofstream(st.dir + "/SOUNDMIX.INI", std::ios::trunc)
         << "[default]\nRemix=" << (setup & 1 ? 2 : 1) << "\nGoodWavePos=" << (setup >> 1 & 1)
         << "\nWaveBlocks=" << byte() % 8 << "\nWaveBlockLen=" << word() % 5000 << "\n";
     const MixConfig config{10, MIX_CONFIG_CHANNELS | MIX_CONFIG_RATE, uint16_t(setup >> 2 & 1 ? 2 : 1),
                            uint16_t(setup >> 3 & 1 ? 22 : setup >> 4 & 1 ? 44 : 11)};
-    gClock = 1000;
-    st.wave.refuseWrite(-1, 0);
+    gClock = 1000, st.wave.refuseWrite(-1, 0);
     const hMixSession h = SoundMixInit(&config);
     hMixWave waves[6] = {};
     int heard = 0;
@@ -103,11 +96,10 @@ int FeedMixerOps(const uint8_t* data, size_t size) {
                 break;
             }
             case 5: if (w) SoundMixFreeWave(h, w), w = 0; break;
-            case 6: case 7: {
-                static const uint16_t kLoops[] = {0, 0, 1, 2, 0xFFFF, 7};
+            case 6: case 7: {  // loops mostly none or a few, now and then endless or any
                 const uint8_t b = byte(), l = byte();
-                MixPlayParams p{24, h, int32_t(b % 9), w, b & 0x80 ? st.notify : 0, uint32_t(a >> 3 & 0xF),
-                                l < 200 ? kLoops[l % 6] : uint16_t(l)};
+                const uint16_t loops = l < 200 ? std::array<uint16_t, 6>{0, 0, 1, 2, 0xFFFF, 7}[l % 6] : l;
+                MixPlayParams p{24, h, int32_t(b % 9), w, b & 0x80 ? st.notify : 0, uint32_t(a >> 3 & 0xF), loops};
                 SoundMixPlay(&p);
                 break;
             }
@@ -120,7 +112,7 @@ int FeedMixerOps(const uint8_t* data, size_t size) {
                 break;
             case 12: gClock += uint32_t(a) * (a & 0x80 ? 97 : 3); break;
             }
-        } catch (const ESoundMixError&) {
+        } catch (const ESoundMixError&) {  // refused: the session must still hold
         }
         check(h);
     }
@@ -129,10 +121,8 @@ int FeedMixerOps(const uint8_t* data, size_t size) {
         st.wave.complete(1);
         try { DispatchPostedMessages(); } catch (const ESoundMixError&) {}
     }
-    for (hMixWave w : waves)
-        if (w) SoundMixFreeWave(h, w);
-    SoundMixCloseSession(h);
-    DispatchPostedMessages();
+    for (hMixWave w : waves) if (w) SoundMixFreeWave(h, w);
+    SoundMixCloseSession(h), DispatchPostedMessages();
     if (view::liveWaveCount() != 0 || view::poolFreeCount() != view::kPoolSize || st.wave.isOpen())
         broken("the closed session left waves, entries or the device", long(view::liveWaveCount()));
     return heard;

@@ -1,18 +1,16 @@
-// Any bytes as a wave in memory, loaded into each of the six session formats:
-// a load gives samples, or the loader's error, and leaves no wave behind
-// either way.
+// Any bytes as a wave in memory, loaded into each of the six session formats: a load gives samples, or the
+// loader's error, and leaves no wave behind either way.
 #include "fuzz/entries.h"
 #include "mixer/views.h"
 #include "mixer/wave_load.h"
 
 int FeedWaveImage(const uint8_t* data, size_t size) {
+    const MixMemoryFile file{data, uint32_t(size), 0};
     int loaded = 0;
     for (int n = 0; n < 6; ++n) {
-        const mixer::WaveTarget target{1 + n / 3, 11025 << (n % 3)};
-        const MixMemoryFile file{data, uint32_t(size), 0};
         hMixWave h = 0;
         try {
-            h = mixer::loadWave(target, &file, 0, MIX_WAVE_MEMORY);
+            h = mixer::loadWave({1 + n / 3, 11025 << (n % 3)}, &file, 0, MIX_WAVE_MEMORY);
         } catch (const ESoundMixError&) {
             if (mixer::view::liveWaveCount() != 0) fuzzBroken("wave", "a failed load left a wave");
             continue;

@@ -76,8 +76,7 @@ protected:
     std::unique_ptr<WaveHeader[]> blocks = std::make_unique<WaveHeader[]>(8);
 
     void TearDown() override { device.reset(), DestroyCallbackWindow(window), DispatchPostedMessages(); }
-    // Opens the device in stereo, paused or not, and writes n blocks, each 4 bytes longer than the last;
-    // waitDone delivers messages until n blocks are reported done, or five seconds pass.
+    // Opens in stereo, paused or not, and writes n blocks, each 4 bytes longer than the last.
     void openAndWrite(uint32_t rate, bool paused, size_t n, size_t length) {
         WaveOutFormat f;
         f.samplesPerSec = rate, f.channels = 2;
@@ -90,7 +89,7 @@ protected:
             ASSERT_EQ(device->write(blocks[i]), MMSYSERR_NOERROR);
         }
     }
-    bool waitDone(size_t n) {
+    bool waitDone(size_t n) {  // delivers messages until n blocks are reported done, or five seconds pass
         for (int i = 0; i < 2500 && gGot.size() < n; ++i) DispatchPostedMessages(), std::this_thread::sleep_for(2ms);
         return gGot.size() >= n;
     }

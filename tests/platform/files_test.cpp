@@ -41,8 +41,7 @@ TEST(Folders, BesideTheProgramOrInTheUsersDataHome) {
     for (const std::string& dir : {root.path() + "share", pet})
         EXPECT_EQ(std::filesystem::status(dir).permissions(), std::filesystem::perms::owner_all) << dir;
     EXPECT_EQ(makePetFolder(pet), "");  // the next start finds it there
-    // A file where the folder should be is reported, not taken for the folder.
-    root.write("file", "");
+    root.write("file", "");  // where the folder should be: reported, not taken for the folder
     EXPECT_NE(makePetFolder(root.path() + "file/piko/"), "");
 }
 
@@ -101,10 +100,8 @@ TEST(WaveResources, ModulesKeepTheirOwnNamesAndWhatIsLoadedOutlivesThem) {
 
 TEST(Cp932, RoundTripsKeepBackslashWaveDashAndTrailBytes) {
     // 0x5C stays a backslash (not a yen sign), ～ is 0x81 0x60 both ways, and a trail byte may be 0x5C.
-    for (const auto& [text, bytes] : {std::pair{"\\", "\x5c"}, {"～", "\x81\x60"}, {"ソ", "\x83\x5c"}, {"ｴ", "\xb4"}}) {
-        EXPECT_EQ(cp932(text), bytes);
-        EXPECT_EQ(fromCp932(bytes), text);
-    }
+    for (const auto& [text, bytes] : {std::pair{"\\", "\x5c"}, {"～", "\x81\x60"}, {"ソ", "\x83\x5c"}, {"ｴ", "\xb4"}})
+        EXPECT_TRUE(cp932(text) == bytes && fromCp932(bytes) == text) << text;
     // What input methods type for the same marks.
     EXPECT_EQ(toCp932("\u301c\u2212\u2016\u2014"), std::optional<std::string>("\x81\x60\x81\x7c\x81\x61\x81\x5c"));
     EXPECT_EQ(toCp932("a\U0001F600b"), std::nullopt);
