@@ -61,7 +61,7 @@ struct Program {  // on a folder of its own, its timers stopped: the test is its
 // heard, and a user (PIKO_SOAK_SEED) who finds, feeds, pets, talks past 256 lines, kills, closes and starts again
 
 uint32_t gClockMs = 0;
-long env(const char* name, long fallback) { return std::getenv(name) ? std::atol(std::getenv(name)) : fallback; }
+long env(const char* name, long fallback) { const char* v = std::getenv(name); return v && *v ? std::atol(v) : fallback; }
 
 struct Life : Program {
     std::mt19937 rng;
