@@ -4,7 +4,7 @@
 
 #include <array>
 #include <atomic>
-#include <cstring>
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -97,7 +97,7 @@ protected:
 
 TEST_F(SdlWaveOut, PlaysBlocksInOrderCopiedAtWriteAndCountsTheirBytes) {
     openAndWrite(44100, false, 4, 1000);
-    for (auto& b : bytes) std::memset(b.data(), 0x11, b.size());  // the caller may reuse them at once
+    for (auto& b : bytes) std::fill(b.begin(), b.end(), 0x11);  // the caller may reuse them at once
     ASSERT_TRUE(waitDone(4));
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ(gGot[i], (std::array<intptr_t, 3>{MM_WOM_DONE, 0, reinterpret_cast<intptr_t>(&blocks[i])}));
     EXPECT_EQ(device->positionBytes(), 1000u + 1004 + 1008 + 1012);
