@@ -105,10 +105,9 @@ tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=thread -g -O1" -DCMAKE_C_FLAGS="-fsanitize=thread -g -O1" \
 	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread $(CMAKE_FLAGS)
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_platform test_system
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_platform
 	SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  $(TSAN_BUILD)/tests/platform/test_platform --gtest_filter='SdlWaveOut.*:CallbackWindow.*'
-	QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1" $(TSAN_BUILD)/tests/system/test_system --gtest_filter='SdlDisk.*' 
 
 # The Google benchmarks (this build's RelWithDebInfo) and the program's own
 # figures from tools/measure.sh, each kept in $(BENCH_RESULTS)/.

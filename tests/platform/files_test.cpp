@@ -1,0 +1,110 @@
+// What the program finds beside itself: its folders, SOUNDMIX.INI, my.dat's
+// text, RIFF chunks and wave resources.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/cp932.h"
+#include "platform/exe_dir.h"
+#include "platform/folders.h"
+#include "platform/profile_ini.h"
+#include "platform/riff_reader.h"
+#include "platform/wave_resources.h"
+#include "tests/support/support.h"
+#include "tests/support/wave_image.h"
+
+// my.dat and cg/ are looked up beside the program, whatever the working directory is.
+TEST(Folders, BesideTheProgramOrInTheUsersDataHome) {
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path("/");
+    const std::string dir = executableDir();
+    std::filesystem::current_path(cwd);
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir + "test_platform")) << dir;
+
+    // The packaged program keeps each user's pet in their XDG data home.
+    const std::string exe = "/usr/games/", data = "../share/games/piko/";
+    const Folders xdg = foldersFor(FolderLayout::System, exe, data, "/home/a/data/", "/home/a");
+    EXPECT_EQ(xdg.pet, "/home/a/data/piko/");
+    EXPECT_EQ(xdg.profile, xdg.pet);
+    EXPECT_EQ(xdg.cg, "/usr/share/games/piko/cg/");
+    // Unset, empty or relative: ~/.local/share.
+    for (const char* unusable : {static_cast<const char*>(nullptr), "", "data"})
+        EXPECT_EQ(foldersFor(FolderLayout::System, exe, data, unusable, "/home/a").pet, "/home/a/.local/share/piko/");
+    // A build or `make install` folder keeps everything beside the program, whatever the environment.
+    const Folders beside = foldersFor(FolderLayout::Beside, "/opt/p/", data, "/home/a/data", "/home/a");
+    EXPECT_EQ(beside.pet + beside.cg + beside.profile, "/opt/p//opt/p/cg//opt/p/");
+
+    // The pet's folder is made for its user alone.
+    TempDir root;
+    const std::string pet = root.path() + "share/piko/";
+    EXPECT_EQ(makePetFolder(pet), "");
+    for (const std::string& dir : {root.path() + "share", pet})
+        EXPECT_EQ(std::filesystem::status(dir).permissions(), std::filesystem::perms::owner_all) << dir;
+    EXPECT_EQ(makePetFolder(pet), "");  // the next start finds it there
+    root.write("file", "");  // where the folder should be: reported, not taken for the folder
+    EXPECT_NE(makePetFolder(root.path() + "file/piko/"), "");
+}
+
+TEST(ProfileIni, ReadsLenientlyWithoutRegardToCaseAndFallsBackToTheDefault) {
+    TempDir dir;
+    SetProfileDirectory(dir.path());
+    auto get = [](const char* section, const char* key, int def = -99) {
+        return GetPrivateProfileInt(section, key, def, "TEST.INI");
+    };
+    EXPECT_EQ(get("general", "WaveOutDevice", 7), 7) << "no file";
+    dir.write("TEST.INI", "; tuning\r\n[Default]\r\ndigits = 12abc\r\nword=abc\r\nempty=\r\nneg=  -40\r\n"
+                          "plus=+8\r\nwrap=4294967297\r\nREMIX=2\r\n[Card A (stereo)]\r\nRemix=5\r\n");
+    for (const auto& [key, value] : {std::pair{"digits", 12}, {"word", 0}, {"empty", -99}, {"neg", -40},
+                                     {"plus", 8}, {"wrap", 1}, {"remix", 2}, {"missing", -99}})
+        EXPECT_EQ(get("DEFAULT", key), value) << key;
+    EXPECT_EQ(get("card a (STEREO)", "Remix"), 5);
+    EXPECT_EQ(get("general", "digits"), -99) << "a key of another section";
+    // A bare name is looked up in the profile directory, a path as it stands.
+    EXPECT_EQ(ProfileDirectory() + "/", dir.path());
+    EXPECT_EQ(GetPrivateProfileInt("default", "neg", 0, dir.path() + "TEST.INI"), -40);
+}
+
+// A chunk is found past an odd-sized one (padded) and inside its parent only;
+// one that claims more than the source holds ends with the source.
+TEST(RiffReader, WalksChunksInsideTheirParentAndStopsAtTheSourcesEnd) {
+    const Bytes image = riffWave(chunk("odd ", {1, 2, 3}) + chunk("data", {9, 8}, 0xFFFFFFF0u));
+    const auto r = RiffReader::openMemory(image.data(), image.size());
+    RiffChunk wave, data, none;
+    ASSERT_TRUE(r->descendRiff(RiffFourCC('W', 'A', 'V', 'E'), wave));
+    ASSERT_TRUE(r->descend(RiffFourCC('d', 'a', 't', 'a'), wave, data));
+    EXPECT_EQ(data.contentEnd, image.size());
+    uint8_t got[16] = {};
+    EXPECT_EQ(r->read(got, sizeof got), 2u);
+    EXPECT_EQ(got[0] * 10 + got[1], 98);
+    r->ascend(wave);
+    EXPECT_FALSE(r->descendRiff(RiffFourCC('W', 'A', 'V', 'E'), none)) << "only one form";
+    EXPECT_EQ(RiffReader::openFile("/"), nullptr) << "a folder is no wave";
+}
+
+TEST(WaveResources, ModulesKeepTheirOwnNamesAndWhatIsLoadedOutlivesThem) {
+    const WaveModule a = CreateWaveModule(), b = CreateWaveModule();
+    AddWaveResource(a, "Bell", {1, 2, 3});
+    AddWaveResource(b, "BELL", {5, 6});
+    EXPECT_EQ(SizeofWaveResource(FindWaveResource(a, "bELL")), 3u);
+    EXPECT_EQ(SizeofWaveResource(FindWaveResource(b, "bell")), 2u);
+    EXPECT_EQ(FindWaveResource(b, uint16_t(7)), 0u);
+    const WaveResourceData loaded = LoadWaveResource(FindWaveResource(a, "BELL"));
+    RemoveWaveModule(a);
+    EXPECT_EQ(FindWaveResource(a, "BELL"), 0u);
+    ASSERT_NE(LockWaveResource(loaded), nullptr);
+    EXPECT_EQ(LockWaveResource(loaded)[2], 3);
+    FreeWaveResource(loaded);
+    EXPECT_EQ(LockWaveResource(loaded), nullptr);
+    RemoveWaveModule(b);
+}
+
+TEST(Cp932, RoundTripsKeepBackslashWaveDashAndTrailBytes) {
+    // 0x5C stays a backslash (not a yen sign), ～ is 0x81 0x60 both ways, and a trail byte may be 0x5C.
+    for (const auto& [text, bytes] : {std::pair{"\\", "\x5c"}, {"～", "\x81\x60"}, {"ソ", "\x83\x5c"}, {"ｴ", "\xb4"}})
+        EXPECT_TRUE(cp932(text) == bytes && fromCp932(bytes) == text) << text;
+    // What input methods type for the same marks.
+    EXPECT_EQ(toCp932("\u301c\u2212\u2016\u2014"), std::optional<std::string>("\x81\x60\x81\x7c\x81\x61\x81\x5c"));
+    EXPECT_EQ(toCp932("a\U0001F600b"), std::nullopt);
+    EXPECT_EQ(toCp932Lossy("a\U0001F600b"), "a?b");
+    EXPECT_EQ(fromCp932("a\x81"), "a\xEF\xBF\xBD") << "a lone lead byte at the end";
+}
