@@ -87,7 +87,7 @@ TEST(MyDat, ShortDamagedAndHandWrittenFiles) {
 
 TEST(MyDat, ErrorCodesAndTheirMessages) {
     for (auto [err, io] : {std::pair{ENOENT, 2}, {ENOTDIR, 3}, {EMFILE, 4}, {EACCES, 5}, {EROFS, 5}, {EISDIR, 5},
-                           {ENOSPC, 101}, {EDQUOT, 101}, {EIO, 1000 + EIO}})
+                           {ENOSPC, 101}, {EDQUOT, 101}, {EFBIG, 101}, {EIO, 1000 + EIO}})
         EXPECT_EQ(ioCodeFromErrno(err), io) << err;
     EXPECT_EQ(EInOutError(32).message(), cp932("I/O ｴﾗｰ (32)"));
     PetState p;
