@@ -102,9 +102,12 @@ TEST(MyDatOnDisk, ASaveReplacesTheFileKeepsTheOldOneWhenAskedAndASymlink) {
     EXPECT_EQ(dir.read("my.dat"), serializePet(samplePet()));
     EXPECT_FALSE(dir.exists("my.dat.bak") || dir.exists("my.dat.tmp"));
     dir.write("my.dat", damaged);
+    ASSERT_EQ(chmod((dir.path() + "my.dat").c_str(), 0640), 0);  // the user's own choice survives the replace
     ASSERT_EQ(saveCode(dir.path() + "my.dat", true), 0);
     EXPECT_EQ(dir.read("my.dat.bak"), damaged);
     EXPECT_EQ(dir.read("my.dat"), serializePet(samplePet()));
+    struct stat st {};
+    EXPECT_TRUE(stat((dir.path() + "my.dat").c_str(), &st) == 0 && (st.st_mode & 07777) == 0640) << std::oct << st.st_mode;
 }
 
 TEST(MyDatOnDisk, AFailingStepLeavesTheOldFileWhole) {

@@ -162,6 +162,14 @@ TEST_F(Pump, ClockPositionsOutlastTheClockWrapping) {
         clockNow += 86400000u;
         EXPECT_EQ(view::clockPosition(h), day * 86400 * 11025);
     }
+    // In stereo the clock never puts the position between the two bytes of a frame.
+    SoundMixCloseSession(h);
+    const MixConfig stereo44{10, MIX_CONFIG_CHANNELS | MIX_CONFIG_RATE, 2, 44};
+    h = SoundMixInit(&stereo44);
+    SoundMixActivate(h, true);
+    const int64_t from = view::clockPosition(h);
+    clockNow += 5;  // 441 bytes at 88200 bytes a second
+    EXPECT_EQ(view::clockPosition(h) - from, 440);
 }
 
 // A refused write frees its block; the device runs on and the pump carries on.

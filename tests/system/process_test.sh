@@ -49,9 +49,10 @@ for s in 32 48 64 128 256; do  # a PNG's width and height follow its signature a
 [ "$("$dir/piko" --where | head -1)" = "pet: $dir/" ] || fail "--where: $("$dir/piko" --where)"
 sig=TERM run_until "$dir/piko"
 [ "$rc" = 0 ] && cp "$dir/my.dat" "$work/pet" || fail "installed piko: exit code $rc, or no my.dat beside it"
+cp "$dir/my.dat" "$dir/my.dat.bak"
 inst install "$build" && inst uninstall  # an update, then away
 [ ! -e "$dir/piko" ] && [ ! -e "$desktop" ] && [ -z "$(find "$data/icons" -name '*.png')" ] || fail "uninstall left files"
-cmp -s "$dir/my.dat" "$work/pet" || fail "updating or uninstalling touched my.dat"
+cmp -s "$dir/my.dat" "$work/pet" && cmp -s "$dir/my.dat.bak" "$work/pet" || fail "updating or uninstalling touched the pet"
 env -u XDG_DATA_HOME HOME="$work/home" "$src/tools/install.sh" install "$build" >/dev/null && [ -x "$work/home/.local/share/piko/piko" ] ||
   fail "no install in ~/.local/share"
 echo ok
