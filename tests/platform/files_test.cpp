@@ -10,7 +10,7 @@
 #include "platform/wave_resources.h"
 #include "tests/support/support.h"
 
-// Where my.dat and cg/ are; the real program's --where (process_test.sh) finds its own folder.
+// Where my.dat and cg/ are; the real program's --where (real_program_test.sh) finds its own folder.
 TEST(Folders, BesideTheProgramOrInTheUsersDataHome) {
     // The packaged program keeps each user's pet in their XDG data home.
     const std::string exe = "/usr/games/", data = "../share/games/piko/";

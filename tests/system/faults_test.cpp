@@ -18,7 +18,7 @@
 TEST(SaveDurability, ASaverKilledMidSaveLeavesAWholePet) {
     PetState pets[2];  // far apart in size, so a cut-off file passes for neither
     pets[0].pet_name = "\x83\x5c";  // ソ: a trail byte of 0x5C
-    pets[1].pet_name = std::string(16, 'B'), pets[1].morals = INT32_MIN, pets[1].word_count = kWordSlots;
+    pets[1].word_count = kWordSlots;
     pets[1].words.fill(std::string(60, 'w'));
     const std::string bytes[2] = {serializePet(pets[0]), serializePet(pets[1])};
     TempDir dir;
@@ -34,31 +34,33 @@ TEST(SaveDurability, ASaverKilledMidSaveLeavesAWholePet) {
         } catch (...) { ::_exit(3); }
         ASSERT_GT(saver, 0);
         ::usleep(std::uniform_int_distribution<useconds_t>(0, most)(rng));
-        int status = (::kill(saver, SIGKILL), 0);
+        ::kill(saver, SIGKILL);
+        int status = 0;
         ::waitpid(saver, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the saver stopped by itself: " << status;
         const std::string now = dir.read("my.dat"), bak = dir.exists("my.dat.bak") ? dir.read("my.dat.bak") : bytes[0];
-        ASSERT_TRUE(now == bytes[0] || now == bytes[1]) << "my.dat is " << now.size() << " bytes after kill " << i;
-        ASSERT_TRUE(bak == bytes[0] || bak == bytes[1]) << "my.dat.bak is " << bak.size() << " bytes after kill " << i;
+        for (const std::string& file : {now, bak})
+            ASSERT_TRUE(file == bytes[0] || file == bytes[1]) << file.size() << " bytes after kill " << i;
         ++saw[now == bytes[1]];
     }
     EXPECT_GT(saw[0] * saw[1], 0) << "the kills never landed among the saves";
     savePetFile(dir.path() + "my.dat", pets[0], false);
     EXPECT_EQ(dir.read("my.dat"), bytes[0]);
-    EXPECT_FALSE(dir.exists("my.dat.tmp"));
 }
 
 // Every input the fuzzers kept (fuzz/corpus/<name>/) through their entries again: a broken property
 // aborts, a stray read stops the sanitizer build.
 TEST(FuzzCorpus, EveryKeptInputStillHoldsItsFuzzersProperties) {
-    for (const auto& [name, feed] : {std::pair{"ini", &FeedSoundMixIni}, {"ops", &FeedMixerOps}, {"wave", &FeedWaveImage},
-                                     {"mydat", &FeedMyDat}}) {
+    const std::string corpus = std::string(PIKO_SOURCE_DIR) + "/fuzz/corpus/";
+    for (const auto& [name, feed] : {std::pair{"ini", &FeedSoundMixIni}, {"ops", &FeedMixerOps},
+                                     {"wave", &FeedWaveImage}, {"mydat", &FeedMyDat}}) {
         size_t files = 0, through = 0;
-        for (const auto& e : std::filesystem::directory_iterator(std::string(PIKO_SOURCE_DIR) + "/fuzz/corpus/" + name)) {
+        for (const auto& e : std::filesystem::directory_iterator(corpus + name)) {
             std::ifstream in(e.path(), std::ios::binary);
             const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-            through += size_t(feed(bytes.data(), bytes.size())), ++files;
+            through += size_t(feed(bytes.data(), bytes.size()));
+            ++files;
         }
-        EXPECT_TRUE(files >= 10 && through > files / 10) << name << ": a corpus gone, or refused at once, proves nothing";
+        EXPECT_TRUE(files >= 10 && through > files / 10) << name << ": a corpus gone, or refused at once";
     }
 }

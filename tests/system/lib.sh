@@ -10,10 +10,16 @@ pet() { printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932; for _ in $(seq $# 264); 
 # Waits until the piko in folder $1 owns its pet: it listens for raise requests once it holds the lock.
 wait_ready() {
   for _ in $(seq 1 200); do
-    [ -e "$1/my.dat.lock" ] && grep -q "@jp.example.piko-$(id -u)-$(stat -c '%d-%i' "$1/my.dat.lock")\$" /proc/net/unix &&
-      sleep 0.5 && return 0 || sleep 0.05
-  done; fail "piko in $1 did not come up"; }
+    [ -e "$1/my.dat.lock" ] && grep -q "@jp.example.piko-$(id -u)-$(stat -c '%d-%i' "$1/my.dat.lock")\$" \
+      /proc/net/unix && sleep 0.5 && return 0 || sleep 0.05
+  done
+  fail "piko in $1 did not come up"
+}
 # What --where says of pet folder $1 and data folder $2.
 where_is() { printf 'pet: %s/\npictures and sounds: %s/cg/\nSOUNDMIX.INI: %s/SOUNDMIX.INI' "$1" "$2" "$1"; }
 # Starts piko with the environment given ($@), waits for it in folder $dir, sends it $sig, sets $rc.
-run_until() { env "$@" 2>/dev/null & wait_ready "$dir"; kill "-$sig" $!; rc=0; wait $! || rc=$?; }
+run_until() {
+  env "$@" 2>/dev/null &
+  wait_ready "$dir" && kill "-$sig" $!
+  rc=0 && wait $! || rc=$?
+}

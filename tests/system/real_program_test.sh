@@ -1,34 +1,37 @@
 #!/usr/bin/env bash
-# The real piko heard through SDL's disk driver. Without a sound device: the fatal box, my.dat left alone.
-# On a virtual X server, a line typed into the talk box and Return sound as 2.wav then (within a block)
-# 4.wav, and the pet keeps the line in my.dat when a signal ends it.
+# The real piko, a process of its own: it keeps all beside itself, and a signal behind the load error box
+# saves. Without a sound device: the fatal box, my.dat left alone. On a virtual X server, heard through
+# SDL's disk driver: a line typed into the talk box and Return sound as 2.wav then (within a block) 4.wav,
+# and the pet keeps the line in my.dat when a signal ends it.
 set -euo pipefail
-bin=${1:?usage: real_program_test.sh BUILD_BIN_DIR PIKO_HEARD} heard=${2:?usage: real_program_test.sh BUILD_BIN_DIR PIKO_HEARD}
+bin=${1:?usage: real_program_test.sh BUILD_BIN_DIR PIKO_HEARD} heard=${2:?usage: see above}
 . "$(dirname "$0")/lib.sh"
-for tool in Xvfb xdotool iconv; do command -v $tool >/dev/null || fail "$tool is missing (tools/install-deps.sh)"; done
-copy_app "$bin" && app="$work/app" && printf 'keep me\r\n' > "$app/my.dat"
+copy_app "$bin" && app="$work/app" && dir="$app"
+[ "$(XDG_DATA_HOME="$work/xdg" "$app/piko" --where)" = "$(where_is "$app" "$app")" ] || fail "--where"
+sig=TERM run_until "$app/piko"  # no my.dat: SIGTERM comes while the load error box is open
+[ "$rc" = 0 ] && [ "$(wc -l < "$app/my.dat")" = 265 ] || fail "SIGTERM behind the load error box: $rc"
+printf 'keep me\r\n' > "$app/my.dat"
 SDL_AUDIODRIVER=no-such-driver "$app/piko" 2>"$work/err" &  # no driver of that name: no device
 for _ in $(seq 1 200); do grep -q "No wave output devices available" "$work/err" && break; sleep 0.05; done
 kill -TERM $! || fail "no sound device: piko did not wait for its fatal box"  # the signal ends it behind the box
 rc=0 && wait $! || rc=$?
 [ "$rc" = 1 ] && grep -q "No wave output devices" "$work/err" && [ "$(cat "$app/my.dat")" = $'keep me\r' ] ||
   fail "no sound device: exit code $rc: $(cat "$work/err")"
-# A living, contented pet that has learned nothing yet; no SOUNDMIX.INI: the mixer's defaults.
-pet ﾋﾟｺ 4 6 12 12 10 0 500 0 > "$app/my.dat" && line="hello piko $$"
+pet ﾋﾟｺ 4 6 12 12 10 0 500 0 > "$app/my.dat"  # living, contented, no words yet; no SOUNDMIX.INI: the defaults
+line="hello piko $$"
 # A display of our own, never on our output: a server left behind would keep ctest waiting.
 Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>"$work/xvfb.err" 5>"$work/display" &
 for _ in $(seq 1 300); do [ -s "$work/display" ] && break; sleep 0.1; done
 # The disk driver at a sound card's pace; no session bus for anything to start a daemon on.
-export DISPLAY=:$(head -n1 "$work/display") QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=disk DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
-unset SDL_DISKAUDIODELAY
-# libxkbcommon-x11 hands strndup a name not NUL-terminated (legal), which strict string checks take for an overflow.
+export DISPLAY=:$(head -n1 "$work/display") QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=disk
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" && unset SDL_DISKAUDIODELAY
+# libxkbcommon-x11 hands strndup a name not NUL-terminated (legal): strict string checks take it for an overflow.
 [ -z "${ASAN_OPTIONS:-}" ] || export ASAN_OPTIONS=${ASAN_OPTIONS//strict_string_checks=1/strict_string_checks=0}
 SDL_DISKAUDIOFILE="$work/out.raw" "$app/piko" 2>"$work/err" &
 pid=$! && for _ in $(seq 1 600); do
   wid=$(xdotool search --onlyvisible --name 'ピコ日記' 2>/dev/null | head -n1) && [ -n "$wid" ] && break
   kill -0 $pid && sleep 0.1 || fail "piko ended at start: $(cat "$work/err" "$work/xvfb.err")"
 done
-# What the stream must hold, converted by the mixer as the program converts it.
 expect() { env -u DISPLAY SDL_DISKAUDIOFILE="$work/helper.raw" "$heard" "$app" "$work/out.raw" 2.wav 4.wav; }
 # No window manager gives the focus: a click in the talk box takes it, checked before typing. Keys that
 # went nowhere are typed again into an emptied box.
@@ -43,6 +46,7 @@ done
 [ -n "$said" ] || fail "2.wav then 4.wav never heard: $(cat "$work/expect.out")"
 kill -TERM $pid && rc=0 && wait $pid || rc=$?  # a piko already gone fails here too
 [ "$rc" = 0 ] && expect >/dev/null || fail "SIGTERM: exit code $rc, or the stream lost the sounds: $(cat "$work/err")"
-[ "$(sed -n 9p "$app/my.dat" | tr -d '\r')" -ge 1 ] && [ "$(sed -n 10p "$app/my.dat" | tr -d '\r')" = "$line" ] ||  # words, the first
+# The word count, then the first word.
+[ "$(sed -n 9p "$app/my.dat" | tr -d '\r')" -ge 1 ] && [ "$(sed -n 10p "$app/my.dat" | tr -d '\r')" = "$line" ] ||
   fail "my.dat did not learn '$line': $(sed -n 9,10p "$app/my.dat")"
 echo "ok (heard on attempt $said)"
