@@ -24,21 +24,18 @@ inline std::string errorOf(const std::function<void()>& f) {
 }
 
 inline Bytes silence(size_t n) { return Bytes(n, 128); }
-inline Bytes slice(const Bytes& v, size_t from, size_t n) { return Bytes(v.data() + from, v.data() + from + n); }
 // The first n bytes of v played endlessly.
 inline Bytes repeated(const Bytes& v, size_t n) {
     Bytes out;
     for (size_t i = 0; i < n; ++i) out.push_back(v[i % v.size()]);
     return out;
 }
-// n bytes of a sound; `first` tells sounds apart.
+// n bytes of a sound; `first` makes each sound its own.
 inline Bytes ramp(size_t n, uint8_t first = 1) {
     Bytes v(n);
     for (size_t i = 0; i < n; ++i) v[i] = uint8_t(first + i * 7 % 251);
     return v;
 }
-// Two sounds heard together: their sum around silence, clipped.
-inline uint8_t together(int a, int b) { return uint8_t(std::clamp(a + b - 128, 0, 255)); }
 
 class MixerTest : public ::testing::Test {
 protected:
@@ -81,7 +78,8 @@ protected:
     // A fresh session: small blocks, positions by the device's byte counter; `device` overrides them.
     void start(const std::string& device = "", int channels = 0x0F) {
         if (view::sessionHandle()) SoundMixCloseSession(view::sessionHandle());
-        notices.clear(), wave.clearLog();
+        notices.clear();
+        wave.clearLog();
         ini("[default]\nGoodWavePos=1\nWaveBlockLen=512\nWaveBlocks=3\n[Virtual Wave Out]\n" + device);
         h = SoundMixInit(nullptr);
         SoundMixActivate(h, true);

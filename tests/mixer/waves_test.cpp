@@ -21,7 +21,8 @@ Bytes convert(SampleFormat to, SampleFormat from, const Bytes& in) {
     try {
         uint8_t* out = mixer::convertSamples(to, from, buffer, length);
         const Bytes result(out, out + length);
-        return std::free(out), result;
+        std::free(out);
+        return result;
     } catch (const ESoundMixError& e) { return text(e.message()); }
 }
 
@@ -71,7 +72,8 @@ protected:
             const hMixWave w = mixer::loadWave({1, 11025}, source, module, flags);
             const MixWaveHeader& header = SoundMixWaveInfo(w)->header;
             const Bytes out(header.data, header.data + header.bufferLength);
-            return mixer::releaseWave(w), out;
+            mixer::releaseWave(w);
+            return out;
         } catch (const ESoundMixError& e) { return text(e.message()); }
     }
     Bytes fromMemory(const Bytes& image) {
@@ -80,55 +82,49 @@ protected:
     }
 };
 
-// Each source kind: the record keeps the source's format and a name; the samples are converted.
+// Each source kind: the record keeps the source's format and a name, the samples are
+// converted; or the source does not open, and says why.
 TEST_F(WaveLoad, FromFilesMemoryAndResources) {
     const Bytes image = pcmWave(2, 11025, 16, samples16({32767, -32768, 0, 0}));
     dir.write("a-rather-long-name.wav", std::string(image.begin(), image.end()));
-    const std::string path = dir.path() + "a-rather-long-name.wav";
+    const std::string path = dir.path() + "a-rather-long-name.wav", missing = dir.path() + "missing.wav";
     AddWaveResource(module, 7, image);
     AddWaveResource(module, "LONG_RESOURCE_NAME", image);
-    const MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
-    for (auto [source, flags, name] : {std::tuple{(const void*)path.c_str(), MIX_WAVE_FILE, path.substr(0, 15)},
-                                       {path.c_str(), 0, path.substr(0, 15)},  // no flag: a file
-                                       {MixResourceId(7), MIX_WAVE_RESOURCE, "res#7"},
-                                       {"long_resource_name", MIX_WAVE_RESOURCE | MIX_WAVE_MEMORY, "long_resource_n"},
-                                       {&file, MIX_WAVE_MEMORY, ""}}) {
-        const hMixWave w = mixer::loadWave({1, 22050}, source, module, flags);
-        const MixWave& record = *SoundMixWaveInfo(w);
-        EXPECT_EQ(record.name, name);
-        const PcmWaveFormat& f = record.format;
-        EXPECT_EQ((std::tuple<int, int, int, int>(f.channels, f.samplesPerSec, f.bitsPerSample, f.blockAlign)),
-                  std::tuple(2, 11025, 16, 4));
-        const MixWaveHeader& samples = record.header;
-        EXPECT_EQ(Bytes(samples.data, samples.data + samples.bufferLength), (Bytes{127, 127, 128, 128}));
-        mixer::releaseWave(w);
-        EXPECT_EQ(SoundMixWaveInfo(w), nullptr);  // stale from now on
-    }
-}
-
-TEST_F(WaveLoad, SourcesThatDoNotOpen) {
     AddWaveResource(module, 8, Bytes{});
     AddWaveResource(module, "TEXT", text("piko"));
-    const std::string missing = dir.path() + "missing.wav";
-    const MixMemoryFile none{nullptr, 100, 0};
-    for (auto [source, flags, message] : {
-             std::tuple{(const void*)missing.c_str(), MIX_WAVE_FILE, "Failed to open wave file " + missing},
-             {"NOPE", MIX_WAVE_RESOURCE, "Failed to open \"WAVE\" resource NOPE"},
+    const MixMemoryFile file{image.data(), uint32_t(image.size()), 0}, none{nullptr, 100, 0};
+    for (auto [source, flags, result] : {
+             std::tuple{(const void*)path.c_str(), MIX_WAVE_FILE, path.substr(0, 15)},
+             {path.c_str(), 0, path.substr(0, 15)},  // no flag: a file
+             {MixResourceId(7), MIX_WAVE_RESOURCE, "res#7"},
+             {"long_resource_name", MIX_WAVE_RESOURCE | MIX_WAVE_MEMORY, "long_resource_n"},
+             {&file, MIX_WAVE_MEMORY, ""},
+             {missing.c_str(), MIX_WAVE_FILE, "Failed to open wave file " + missing},
              {MixResourceId(9), MIX_WAVE_RESOURCE, "Failed to open \"WAVE\" resource 9"},
              {MixResourceId(8), MIX_WAVE_RESOURCE, "Failed to lock \"WAVE\" resource"},
              {"TEXT", MIX_WAVE_RESOURCE, "This is not a WAVE file"},  // and the resource is given back
              {&none, MIX_WAVE_MEMORY,
-              "Failed to open memory file, mmioOpen error=259.\rMay need to make sure memory is read-write"}})
-        EXPECT_EQ(samplesOf(source, flags), text(message));
+              "Failed to open memory file, mmioOpen error=259.\rMay need to make sure memory is read-write"}}) {
+        SCOPED_TRACE(result);
+        try {
+            const hMixWave w = mixer::loadWave({1, 22050}, source, module, flags);
+            const MixWave& record = *SoundMixWaveInfo(w);
+            EXPECT_EQ(record.name, result);
+            const PcmWaveFormat& f = record.format;
+            EXPECT_EQ((std::tuple<int, int, int, int>(f.channels, f.samplesPerSec, f.bitsPerSample, f.blockAlign)),
+                      std::tuple(2, 11025, 16, 4));
+            EXPECT_EQ(Bytes(record.header.data, record.header.data + record.header.bufferLength),
+                      (Bytes{127, 127, 128, 128}));
+            mixer::releaseWave(w);
+        } catch (const ESoundMixError& e) { EXPECT_EQ(e.message(), result); }
+    }
     EXPECT_EQ(none.errorCode, 0u);  // the caller's record is never written
 }
 
 TEST_F(WaveLoad, ImagesGoodAndBad) {
     const Bytes fmt = chunk("fmt ", fmtBody(1, 11025, 8)), data = chunk("data", {1, 2});
-    Bytes fmt14 = fmtBody(1, 11025, 8), cut = riffWave(fmt + data), lying = pcmWave(1, 11025, 8, {1, 2});
+    Bytes fmt14 = fmtBody(1, 11025, 8);
     fmt14.resize(14);
-    cut[4] = uint8_t(4 + fmt.size() + 4);  // the RIFF ends inside the "data" header
-    std::fill(lying.begin() + 4, lying.begin() + 8, 0xFF);
     const std::pair<Bytes, std::string> cases[] = {
         {text("hello piko\n"), "This is not a WAVE file"},
         {chunk("RIFF", text("AVI ") + fmt + data), "This is not a WAVE file"},
@@ -136,8 +132,6 @@ TEST_F(WaveLoad, ImagesGoodAndBad) {
         {riffWave(chunk("fmt ", fmtBody(1, 11025, 8, 2)) + data), "The file is not a PCM file"},
         {riffWave(fmt), "WAVE file has no data chunk"},
         {riffWave(data + fmt), "WAVE file has no data chunk"},  // not searched for again
-        {chunk("RIFF", text("WAVE") + fmt) + data, "WAVE file has no data chunk"},  // outside the RIFF
-        {cut, "WAVE file has no data chunk"},
         {riffWave(chunk("fmt ", Bytes(8, 1))), "Failed to read format chunk"},
         {riffWave(fmt + chunk("data", {})), "The data chunk has no data"},
         {riffWave(fmt + chunk("data", {1, 2}, 4)), "Failed to read data chunk"},
@@ -145,9 +139,8 @@ TEST_F(WaveLoad, ImagesGoodAndBad) {
         {riffWave(chunk("fmt ", fmt14) + data), "File format not supported"},         // bits lent by "da"
         {pcmWave(0, 11025, 8, {1, 2}), mixer::divisionByZeroMessage()},
         {pcmWave(1, 0xFFFFFFFF, 8, {1, 2}), mixer::kOutOfMemory},
-        // Walked over: other forms and chunks, a RIFF size past the source, a short "fmt " lent the next bytes.
+        // Walked over: other forms and chunks, a short "fmt " lent the next bytes.
         {chunk("RIFF", text("AVI \x01")) + riffWave(chunk("LIST", text("INFOx")) + fmt + data), "\x01\x02"},
-        {lying, "\x01\x02"},
         {riffWave(chunk("fmt ", fmt14) + chunk(std::string("\x08\0ab", 4), {}) + data), "\x01\x02"},
         {riffWave(chunk("fmt ", fmtBody(1, 11025, 8) + Bytes{0, 0, 0xAA}) + data), "\x01\x02"},
     };
