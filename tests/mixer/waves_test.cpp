@@ -132,6 +132,8 @@ TEST_F(WaveLoad, ImagesGoodAndBad) {
         {riffWave(chunk("fmt ", fmtBody(1, 11025, 8, 2)) + data), "The file is not a PCM file"},
         {riffWave(fmt), "WAVE file has no data chunk"},
         {riffWave(data + fmt), "WAVE file has no data chunk"},  // not searched for again
+        {riffWave(fmt) + data, "WAVE file has no data chunk"},  // outside the RIFF
+        {chunk("RIFF", text("WAVE") + fmt + data, 99), "\x01\x02"},  // the file ends before its RIFF says
         {riffWave(chunk("fmt ", Bytes(8, 1))), "Failed to read format chunk"},
         {riffWave(fmt + chunk("data", {})), "The data chunk has no data"},
         {riffWave(fmt + chunk("data", {1, 2}, 4)), "Failed to read data chunk"},
