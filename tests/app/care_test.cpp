@@ -1,11 +1,8 @@
 // Care, talk, face and speech: what each state allows, row by row.
 #include "app/care.h"
-
 #include <gtest/gtest.h>
-
 #include <algorithm>
 #include <limits>
-
 #include "app/badges.h"
 #include "app/face.h"
 #include "app/listen.h"
@@ -19,10 +16,14 @@ std::set<int32_t> range(int32_t from, int32_t to) {
     return s;
 }
 using Trio = std::tuple<int32_t, int32_t, int32_t>;
-Trio conditionVigorMorals(const PetState& p) { return {p.condition, p.vigor, p.morals}; }
+// What a pet too old for any fragment says: the lead and the core only.
+std::set<std::optional<std::string>> sayings(PetState p) {
+    p.age = std::numeric_limits<int32_t>::max();
+    return outcomes([&](Random& r) { return composeUtterance(p, r, true); });
+}
 }  // namespace
 
-TEST(FindPet, NewGaugesInTheirRangesAndTheWordsInherited) {
+TEST(FindAndKill, NewGaugesInTheirRangesTheWordsInheritedAndLastWordsWithTheName) {
     PetState old = healthyPet();
     std::tie(old.condition, old.ark_points, old.word_count) = std::tuple(sinu, 777, 2);
     std::array<std::set<int32_t>, 4> gauges;  // intellect, morals, vigor, fullness
@@ -34,9 +35,13 @@ TEST(FindPet, NewGaugesInTheirRangesAndTheWordsInherited) {
     };
     outcomes([&](Random& r) { PetState p = old; found(p, r); return 0; });
     EXPECT_EQ(gauges, (std::array{range(0, 9), range(5, 9), range(5, 9), range(4, 8)}));
+    const auto said = outcomes([&](Random& r) { return kill(old, r).lastWords; });
+    EXPECT_EQ(said.size(), 9u);
+    EXPECT_TRUE(said.count(old.pet_name + cp932("、アナタのこと、いい人だと思ってた・・・")));
+    EXPECT_TRUE(said.count(old.pet_name + cp932("は哀しそうな目をして死んだ")));
 }
 
-TEST(Feed, WhoRefusesHowOftenAndTheFullnessRows) {
+TEST(FeedAndPet, WhoRefusesHowOftenTheFullnessRowsAndWhatPettingDoes) {
     for (auto [start, refusals] : {std::pair{Trio{neru, 10, 10}, 1.0}, {{futu, 10, 10}, 0.0}, {{futu, 3, 3}, 0.0},
                                    {{futu, 2, 10}, 1.0 / 3}, {{futu, 10, 2}, 1.0 / 2}, {{futu, 2, 2}, 2.0 / 3}}) {
         PetState p = healthyPet();
@@ -58,9 +63,7 @@ TEST(Feed, WhoRefusesHowOftenAndTheFullnessRows) {
                   (std::set<Trio>{{before + 3, condition, 10}, {before + 3, condition, 9}}))
             << before;
     }
-}
-
-TEST(PetPet, WakesCrosslyAndTiresTheWeak) {
+    // Petted, a sleeping pet wakes crossly and a weak one tires.
     const std::pair<Trio, std::set<Trio>> rows[] = {
         {{futu, 10, 10}, {{futu, 10, 10}, {futu, 10, 11}, {futu, 9, 10}, {futu, 9, 11}}},
         {{futu, 3, 10}, {{futu, 2, 10}, {futu, 2, 11}, {futu, 1, 10}, {futu, 1, 11}}},
@@ -70,28 +73,18 @@ TEST(PetPet, WakesCrosslyAndTiresTheWeak) {
     for (const auto& [start, allowed] : rows) {
         PetState p = healthyPet();
         std::tie(p.condition, p.vigor, p.morals) = start;
-        EXPECT_EQ(endings(p, [](PetState& q, Random& r) { EXPECT_EQ(petPet(q, r), Sounds{"1.wav"}); }, conditionVigorMorals), allowed)
-            << std::get<0>(start) << " " << std::get<1>(start);
+        const auto seen = [](const PetState& q) { return Trio{q.condition, q.vigor, q.morals}; };
+        EXPECT_EQ(endings(p, petPet, seen), allowed) << std::get<0>(start) << " " << std::get<1>(start);
     }
-}
-
-TEST(Kill, LastWordsNameThePetInLinesOneAndSix) {
-    const PetState p = healthyPet();
-    const auto said = outcomes([&](Random& r) { return kill(p, r).lastWords; });
-    EXPECT_EQ(said.size(), 9u);
-    EXPECT_EQ(std::count_if(said.begin(), said.end(), [&](const std::string& s) { return s.starts_with(p.pet_name); }), 2);
-    EXPECT_TRUE(said.count(p.pet_name + cp932("、アナタのこと、いい人だと思ってた・・・")));
-    EXPECT_TRUE(said.count(p.pet_name + cp932("は哀しそうな目をして死んだ")));
-    Random r(1);
-    EXPECT_EQ(kill(p, r).sounds, Sounds{"3.wav"});
 }
 
 TEST(Badges, EachCaptionHasItsMessageAndNoOtherCaptionHasOne) {
     for (const std::string& caption : arkBadgeCaptions()) EXPECT_TRUE(arkBadgeMessage(caption)) << caption;
+    const std::string count = "12" + cp932("個も言葉を覚えたよ！") + "\r";
     for (const std::string& caption : intellectBadgeCaptions())  // the count first; past Lv1 a second line
-        EXPECT_EQ(intellectBadgeMessage(caption, 12).value_or("").find("12" + cp932("個も言葉を覚えたよ！") + "\r"),
+        EXPECT_EQ(intellectBadgeMessage(caption, 12).value_or("").find(count),
                   caption == intellectBadgeCaptions()[0] ? std::string::npos : 0) << caption;
-    EXPECT_FALSE(arkBadgeMessage(intellectBadgeCaptions()[0]) || intellectBadgeMessage("Ark Lv1", 12) || intellectBadgeMessage("", 0));
+    EXPECT_FALSE(arkBadgeMessage(intellectBadgeCaptions()[0]) || intellectBadgeMessage("Ark Lv1", 12));
 }
 
 TEST(Listen, AnEmptyLineDoesNothingAndAnyOtherIsLearnedAndCosts) {
@@ -122,11 +115,10 @@ TEST(Listen, AnEmptyLineDoesNothingAndAnyOtherIsLearnedAndCosts) {
         EXPECT_EQ(std::tie(h.heard, h.learned, q.word_count), std::tuple(true, learned, countAfter)) << count;
         EXPECT_EQ(q.words[255], count == 255 ? "new" : "old") << count;
     }
-    // Vigor, morals before -> after: each low gauge costs one of each, and a
-    // tired pet's loss can make it surly in the same call.
+    // Vigor, morals before -> after: each low gauge costs one of each; a tired pet's loss can make it surly.
     using Gauges = std::pair<int32_t, int32_t>;
-    for (auto [before, after] : {std::pair{Gauges{5, 5}, Gauges{5, 5}}, {{4, 6}, {3, 5}}, {{5, 4}, {4, 3}}, {{4, 4}, {2, 2}},
-                                 {{4, 5}, {2, 3}}}) {
+    for (auto [before, after] : {std::pair{Gauges{5, 5}, Gauges{5, 5}}, {{4, 6}, {3, 5}}, {{5, 4}, {4, 3}},
+                                 {{4, 4}, {2, 2}}, {{4, 5}, {2, 3}}}) {
         PetState tired = healthyPet();
         std::tie(tired.vigor, tired.morals) = before;
         EXPECT_EQ(endings(tired, talk, [](const PetState& q) { return Gauges(q.vigor, q.morals); }), std::set{after})
@@ -147,59 +139,36 @@ TEST(Face, AlternatesWhileAPetLivesAndADeadFaceHoldsFrameZero) {
     EXPECT_FALSE(faceStripFile(-1));
 }
 
-namespace {
-using Said = std::set<std::optional<std::string>>;
-// What a pet too old for any fragment says: the lead and the core only.
-Said sayings(const PetState& p) {
-    PetState old = p;
-    old.age = std::numeric_limits<int32_t>::max();
-    return outcomes([&](Random& r) { return composeUtterance(old, r, true); });
-}
-Said silenceOr(std::initializer_list<std::string> lines) {
-    Said s = {std::nullopt};
-    s.insert(lines.begin(), lines.end());
-    return s;
-}
-}  // namespace
-
 TEST(Speech, SaysEveryLearnedWordAndNothingWithoutAPet) {
     PetState p = healthyPet();
     std::tie(p.word_count, p.words[1], p.words[2]) = std::tuple(3, "W1", "W2");
-    EXPECT_EQ(sayings(p), silenceOr({"W0", "W1", "W2"}));
+    EXPECT_EQ(sayings(p), (std::set<std::optional<std::string>>{std::nullopt, "W0", "W1", "W2"}));
     std::tie(p.word_count, p.words[0]) = std::tuple(0, "");  // slot 0 still; an empty one still blanks the label
-    EXPECT_EQ(sayings(p), silenceOr({""}));
+    EXPECT_EQ(sayings(p), (std::set<std::optional<std::string>>{std::nullopt, ""}));
     Random r(3), untouched(3);
     EXPECT_FALSE(composeUtterance(p, r, false));
     p.condition = sinu;
     EXPECT_FALSE(composeUtterance(p, r, true));
     EXPECT_EQ(r(1000), untouched(1000));
     // A damaged age reaches no further than the largest number.
-    EXPECT_EQ(reachRange(1, 3), 4);
-    EXPECT_EQ(reachRange(std::numeric_limits<int32_t>::max() - 2, 3), std::numeric_limits<int32_t>::max());
-}
-
-TEST(Speech, AMoodRowGivesACoreOrALead) {
-    for (int32_t condition = futu; condition <= 11; ++condition) {
-        if (condition == sinu) continue;
-        PetState p = healthyPet();
+    EXPECT_EQ(std::tuple(reachRange(1, 3), reachRange(std::numeric_limits<int32_t>::max() - 2, 3)),
+              std::tuple(4, std::numeric_limits<int32_t>::max()));
+    // A mood row: its core line alone, or one of four leads before the word (7); no row: the word or silence.
+    for (int32_t condition : {futu, fuki, niko, sabisi, uresi, naku, okoru, neru, byoki, kuru, PetCondition(11)}) {
+        p = healthyPet();
         p.condition = condition;
-        const Said said = sayings(p);
-        // A row: its core line alone, or one of four leads before the word; none: just the word.
         const bool row = condition != futu && condition != okoru && condition != byoki && condition != 11;
-        EXPECT_EQ(said.size(), row ? 7u : 2u) << condition;
+        EXPECT_EQ(sayings(p).size(), row ? 7u : 2u) << condition;
     }
-}
-
-TEST(Speech, LowAndHighGaugesHaveTheirLinesPastStrictEdges) {
     // morals, vigor, fullness -> how many gauge rows speak: each has three lines, one with the name
-    for (auto [morals, vigor, fullness, rows] : {std::tuple{4, 4, 4, 0}, {3, 10, 10, 1}, {18, 10, 10, 0}, {19, 10, 10, 1},
-                                                 {10, 3, 10, 1}, {10, 10, 3, 1}, {10, 10, 17, 0}, {10, 10, 18, 1},
-                                                 {3, 10, 3, 2}}) {
-        PetState p = healthyPet();
+    for (auto [morals, vigor, fullness, rows] : {std::tuple{4, 4, 4, 0}, {3, 10, 10, 1}, {18, 10, 10, 0},
+                                                 {19, 10, 10, 1}, {10, 3, 10, 1}, {10, 10, 3, 1}, {10, 10, 17, 0},
+                                                 {10, 10, 18, 1}, {3, 10, 3, 2}}) {
+        p = healthyPet();
         std::tie(p.morals, p.vigor, p.fullness) = std::tie(morals, vigor, fullness);
-        const Said said = sayings(p);
+        const auto said = sayings(p);
+        const auto named = [&](const auto& s) { return s && s->starts_with(p.pet_name); };
         EXPECT_EQ(said.size(), 2u + 3 * rows) << morals << " " << vigor << " " << fullness;
-        EXPECT_EQ(std::count_if(said.begin(), said.end(), [&](const auto& s) { return s && s->starts_with(p.pet_name); }),
-                  rows);
+        EXPECT_EQ(std::count_if(said.begin(), said.end(), named), rows);
     }
 }

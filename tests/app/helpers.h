@@ -1,16 +1,13 @@
-// What the pet's tests share. The rules run from many seeds, so every outcome
-// a state allows shows up: a test names those outcomes, never the draws.
+// The rules run from many seeds, so every outcome a state allows shows up: a test names those, never the draws.
 #pragma once
 #include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 #include <functional>
 #include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
-
 #include "app/pet_state.h"
 #include "app/random.h"
 #include "platform/cp932.h"
@@ -24,8 +21,7 @@ inline PetState healthyPet() {
     return p;
 }
 
-// Every value `rule(random)` gives over `seeds` seeds, spread over the whole
-// generator and the same ones on every run.
+// Every value `rule(random)` gives over `seeds` seeds, spread over the generator and the same on every run.
 template <class F>
 auto outcomes(F rule, uint32_t seeds = 3000) {
     std::set<decltype(rule(std::declval<Random&>()))> seen;
@@ -53,9 +49,8 @@ double share(F happens) {
     return n / 6000.0;
 }
 
-// File modes mean nothing to root: as root the body runs in a child that has
-// become "nobody" (65534), `owned` handed to that user first; as a user it
-// runs here. The body returns 0, or the number of the step that failed.
+// File modes mean nothing to root: as root the body runs in a child that has become "nobody" (65534), `owned`
+// handed to that user first; as a user it runs here. The body returns 0, or the number of the step that failed.
 inline int asAUser(const std::vector<std::string>& owned, const std::function<int()>& body) {
     if (geteuid() != 0) return body();
     for (const std::string& p : owned)

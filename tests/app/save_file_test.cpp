@@ -1,26 +1,22 @@
-// my.dat: the bytes it holds, how they read back, and a save that never
-// loses the old pet.
+// my.dat: the bytes it holds, how they read back, and a save that never loses the old pet.
 #include "app/save_file.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <limits>
-
 #include "platform/cp932.h"
 #include "tests/app/helpers.h"
 #include "tests/support/support.h"
 
 namespace {
-
 PetState samplePet() {
     PetState p;
     p.pet_name = cp932("ソフト");  // ソ is 0x83 0x5C: a trail byte that is a backslash
     std::tie(p.age, p.intellect, p.morals, p.vigor, p.fullness, p.condition, p.ark_points, p.word_count) =
         std::tuple(3, -7, std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(), -1, 8, 15001, 3);
-    std::tie(p.words[0], p.words[2], p.words[255]) = std::tuple(cp932("こんにちは～"), "  spaced  ", cp932("表示"));
+    p.words[0] = cp932("こんにちは～");
+    std::tie(p.words[2], p.words[255]) = std::tuple("  spaced  ", cp932("表示"));
     return p;
 }
 
@@ -41,7 +37,6 @@ int code(const std::function<void()>& io) {
 int saveCode(const std::string& path, bool backup = false) {
     return code([&] { savePetFile(path, samplePet(), backup); });
 }
-
 }  // namespace
 
 TEST(MyDat, SavedAndLoadedBackIsTheSamePetIn265CrLfLines) {
@@ -52,11 +47,11 @@ TEST(MyDat, SavedAndLoadedBackIsTheSamePetIn265CrLfLines) {
     EXPECT_EQ(back, samplePet());
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\r'), 265);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 265);
-    EXPECT_TRUE(bytes.starts_with("\x83\x5C\x83\x74\x83\x67\r\n3\r\n-7\r\n2147483647\r\n-2147483648\r\n-1\r\n8\r\n15001\r\n3\r\n"))
-        << bytes.substr(0, 60);
+    const std::string head = "\x83\x5C\x83\x74\x83\x67\r\n3\r\n-7\r\n2147483647\r\n-2147483648\r\n-1\r\n8\r\n15001\r\n";
+    EXPECT_EQ(bytes.substr(0, head.size()), head);
 }
 
-TEST(MyDat, NumberForms) {
+TEST(MyDat, NumberFormsAndShortDamagedOrHandWrittenFiles) {
     const std::tuple<const char*, int, int32_t> rows[] = {
         {"+12", 0, 12}, {"-12", 0, -12}, {"$ff", 0, 255}, {"$FFFFFFFF", 0, -1}, {"12 trailing words", 0, 12},
         {"-2147483648", 0, std::numeric_limits<int32_t>::min()}, {"2147483647", 0, std::numeric_limits<int32_t>::max()},
@@ -70,9 +65,6 @@ TEST(MyDat, NumberForms) {
         // A bad number keeps the value it would have replaced, and the reading stops there.
         EXPECT_EQ(std::tie(p.age, p.intellect), std::tuple(value, error ? 0 : 3)) << token;
     }
-}
-
-TEST(MyDat, ShortDamagedAndHandWrittenFiles) {
     PetState p = samplePet();
     EXPECT_EQ(parsePet("piko\r\n4\r\n5\x1a" "6\r\n7\r\n", p), 0);  // 0x1A ends the file, even mid-line
     EXPECT_EQ(std::tie(p.pet_name, p.age, p.intellect, p.morals, p.words[0]), std::tuple("piko", 4, 5, 0, ""));
@@ -85,32 +77,30 @@ TEST(MyDat, ShortDamagedAndHandWrittenFiles) {
     }
 }
 
-TEST(MyDat, ErrorCodesAndTheirMessages) {
+TEST(MyDatOnDisk, ASaveReplacesTheFileKeepingItsModeTheOldOneWhenAskedAndASymlink) {
+    TempDir dir;
+    const std::string damaged = lines({"piko", "1", "oops"});
+    dir.write("my.dat", damaged);
+    ASSERT_EQ(chmod((dir.path() + "my.dat").c_str(), 0640), 0);  // the user's own choice survives the replace
+    ASSERT_EQ(saveCode(dir.path() + "my.dat", true), 0);
+    EXPECT_EQ(std::tuple(dir.read("my.dat.bak"), dir.read("my.dat")), std::tuple(damaged, serializePet(samplePet())));
+    struct stat st {};
+    EXPECT_TRUE(stat((dir.path() + "my.dat").c_str(), &st) == 0 && (st.st_mode & 07777) == 0640) << st.st_mode;
+    // Unasked, no backup; a link.dat that is a symlink stays one: the file it points to is replaced.
+    ASSERT_TRUE(std::filesystem::remove(dir.path() + "my.dat.bak"));
+    ASSERT_EQ(symlink("my.dat", (dir.path() + "link.dat").c_str()), 0);
+    dir.write("my.dat", damaged);
+    ASSERT_EQ(saveCode(dir.path() + "link.dat"), 0);
+    EXPECT_TRUE(lstat((dir.path() + "link.dat").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    EXPECT_EQ(dir.read("my.dat"), serializePet(samplePet()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // no backup, no leftovers
+}
+
+TEST(MyDatOnDisk, ErrnoCodesAndAFailingStepLeavesTheOldFileWhole) {
     for (auto [err, io] : {std::pair{ENOENT, 2}, {ENOTDIR, 3}, {EMFILE, 4}, {EACCES, 5}, {EROFS, 5}, {EISDIR, 5},
                            {ENOSPC, 101}, {EDQUOT, 101}, {EFBIG, 101}, {EIO, 1000 + EIO}})
         EXPECT_EQ(ioCodeFromErrno(err), io) << err;
     EXPECT_EQ(EInOutError(32).message(), cp932("I/O ｴﾗｰ (32)"));
-    PetState p;
-    EXPECT_EQ(code([&] { loadPetFile(TempDir().path() + "my.dat", p); }), 2);
-}
-
-TEST(MyDatOnDisk, ASaveReplacesTheFileKeepsTheOldOneWhenAskedAndASymlink) {
-    TempDir dir;
-    const std::string damaged = lines({"piko", "1", "oops"});
-    dir.write("my.dat", damaged);
-    ASSERT_EQ(saveCode(dir.path() + "my.dat"), 0);
-    EXPECT_EQ(dir.read("my.dat"), serializePet(samplePet()));
-    EXPECT_FALSE(dir.exists("my.dat.bak") || dir.exists("my.dat.tmp"));
-    dir.write("my.dat", damaged);
-    ASSERT_EQ(chmod((dir.path() + "my.dat").c_str(), 0640), 0);  // the user's own choice survives the replace
-    ASSERT_EQ(saveCode(dir.path() + "my.dat", true), 0);
-    EXPECT_EQ(dir.read("my.dat.bak"), damaged);
-    EXPECT_EQ(dir.read("my.dat"), serializePet(samplePet()));
-    struct stat st {};
-    EXPECT_TRUE(stat((dir.path() + "my.dat").c_str(), &st) == 0 && (st.st_mode & 07777) == 0640) << std::oct << st.st_mode;
-}
-
-TEST(MyDatOnDisk, AFailingStepLeavesTheOldFileWhole) {
     for (auto [step, err, io] : {std::tuple{FileStep::Create, EACCES, 5}, {FileStep::Write, ENOSPC, 101},
                                  {FileStep::Sync, EIO, 1000 + EIO}, {FileStep::Rename, EACCES, 5},
                                  {FileStep::CheckTarget, EACCES, 5}}) {
@@ -120,58 +110,31 @@ TEST(MyDatOnDisk, AFailingStepLeavesTheOldFileWhole) {
         disk.answer = [s = step, e = err](FileStep at, const std::string&) { return at == s ? e : 0; };
         FileFaults::Use useDisk(disk);
         EXPECT_EQ(saveCode(dir.path() + "my.dat"), io) << int(step);
-        EXPECT_EQ(dir.read("my.dat"), "old\r\n");
-        EXPECT_FALSE(dir.exists("my.dat.tmp"));
+        EXPECT_EQ(std::tuple(dir.read("my.dat"), dir.exists("my.dat.tmp")), std::tuple("old\r\n", false));
     }
 }
 
-TEST(MyDatOnDisk, AReadOnlyFileIsRefusedAndAWriteOnlyOneSavedWithoutBackup) {
+// A write-only my.dat is saved (as after any load that failed half-way, with nothing readable to keep
+// aside); in a folder that refuses new files my.dat is rewritten in place, and a read-only one refused.
+TEST(MyDatOnDisk, WriteOnlyReadOnlyAndAFolderThatRefusesNewFiles) {
     TempDir dir;
-    const std::string ro = dir.path() + "ro.dat", wo = dir.path() + "wo.dat";
-    dir.write("ro.dat", "old\r\n");
-    dir.write("wo.dat", "old\r\n");
-    ASSERT_EQ(chmod(ro.c_str(), 0444) | chmod(wo.c_str(), 0200), 0);
-    const int failedAt = asAUser({dir.path(), ro, wo}, [&] {
-        if (saveCode(ro, true) != 5) return 1;
-        PetState pet;
-        if (code([&] { loadPetFile(wo, pet); }) != 5) return 2;
-        // As after any load that failed half-way: nothing readable to keep aside.
-        return saveCode(wo, true) == 0 ? 0 : 3;
-    });
-    EXPECT_EQ(failedAt, 0);
-    ASSERT_EQ(chmod(wo.c_str(), 0600), 0);
-    EXPECT_EQ(dir.read("ro.dat"), "old\r\n");
-    EXPECT_EQ(dir.read("wo.dat"), serializePet(samplePet()));
-    EXPECT_FALSE(dir.exists("wo.dat.bak"));
-}
-
-TEST(MyDatOnDisk, InAFolderThatRefusesNewFilesMyDatIsRewrittenInPlace) {
-    TempDir dir;
-    const std::string locked = dir.path() + "locked/";
-    ASSERT_EQ(chmod(dir.path().c_str(), 0755) | mkdir(locked.c_str(), 0755), 0);
-    dir.write("locked/my.dat", "old\r\n");
-    dir.write("locked/ro.dat", "old\r\n");
-    ASSERT_EQ(chmod((locked + "ro.dat").c_str(), 0444), 0);
+    const std::string locked = dir.path() + "locked/", wo = dir.path() + "wo.dat";
+    ASSERT_EQ(mkdir(locked.c_str(), 0755), 0);
+    for (const char* file : {"wo.dat", "locked/my.dat", "locked/ro.dat"}) dir.write(file, "old\r\n");
+    ASSERT_EQ(chmod(wo.c_str(), 0200) | chmod((locked + "ro.dat").c_str(), 0444), 0);
     // As root the folder stays root's and so is closed to "nobody"; a user closes it to itself.
-    if (geteuid() != 0) {
-        ASSERT_EQ(chmod(locked.c_str(), 0555), 0);
-    }
-    const int failedAt = asAUser({locked + "my.dat", locked + "ro.dat"}, [&] {
-        if (saveCode(locked + "my.dat") != 0) return 1;
-        if (saveCode(locked + "ro.dat") != 5) return 2;
+    ASSERT_TRUE(geteuid() == 0 || chmod(locked.c_str(), 0555) == 0);
+    const int failedAt = asAUser({dir.path(), wo, locked + "my.dat", locked + "ro.dat"}, [&] {
         PetState back;
+        if (code([&] { loadPetFile(wo, back); }) != 5) return 1;
+        if (saveCode(wo, true) != 0) return 2;
+        if (saveCode(locked + "ro.dat") != 5) return 3;
+        if (saveCode(locked + "my.dat") != 0) return 4;
         loadPetFile(locked + "my.dat", back);
-        return back == samplePet() ? 0 : 3;
+        return back == samplePet() ? 0 : 5;
     });
-    ASSERT_EQ(chmod(locked.c_str(), 0755), 0);
-    EXPECT_EQ(failedAt, 0);
-    EXPECT_EQ(dir.read("locked/ro.dat"), "old\r\n");
-    EXPECT_FALSE(dir.exists("locked/my.dat.tmp"));
-    // A my.dat that is a symlink stays one: the file it points to is replaced.
-    dir.write("real.dat", "old\r\n");
-    ASSERT_EQ(symlink("real.dat", (dir.path() + "my.dat").c_str()), 0);
-    ASSERT_EQ(saveCode(dir.path() + "my.dat"), 0);
-    struct stat link {};
-    EXPECT_TRUE(lstat((dir.path() + "my.dat").c_str(), &link) == 0 && S_ISLNK(link.st_mode));
-    EXPECT_EQ(dir.read("real.dat"), serializePet(samplePet()));
+    ASSERT_EQ(chmod(locked.c_str(), 0755) | chmod(wo.c_str(), 0600), 0);
+    EXPECT_EQ(std::tuple(failedAt, dir.read("locked/ro.dat"), dir.read("wo.dat")),
+              std::tuple(0, "old\r\n", serializePet(samplePet())));
+    EXPECT_FALSE(dir.exists("wo.dat.bak") || dir.exists("locked/my.dat.tmp"));
 }
