@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QInputMethodEvent>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <csignal>
@@ -316,6 +317,27 @@ TEST_F(Program, TheSecondStartRaisesTheFirstOnlyForItsOwnUser) {
     EXPECT_EQ(run(), kAlreadyOpenExitCode);
     EXPECT_EQ(boxes.shown.at(0).text, cp932("ピコはもう開いています。"));
     ::close(fd);
+}
+
+// The real boxes: a pet's name is never read as markup, CR breaks the line, Escape is No.
+TEST(QtBoxes, PlainTextLinesAndAConfirmationLeftWithoutYesIsNo) {
+    QtMessageBoxes boxes;
+    QString text;
+    const auto answer = [&text](Qt::Key key) {
+        QTimer::singleShot(0, [&text, key] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            text = box->textFormat() == Qt::PlainText ? box->text() : QString();
+            QTest::keyClick(box, key);
+        });
+    };
+    answer(Qt::Key_Return);
+    boxes.message(nullptr, cp932("<b>ぴこ</b>") + "\r" + cp932("またね"));
+    EXPECT_EQ(text, QString::fromUtf8("<b>ぴこ</b>\nまたね"));
+    answer(Qt::Key_Y);
+    EXPECT_TRUE(boxes.confirm(nullptr, "?"));
+    answer(Qt::Key_Escape);
+    EXPECT_FALSE(boxes.confirm(nullptr, "?"));
 }
 
 }  // namespace
