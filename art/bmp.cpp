@@ -1,17 +1,7 @@
 #include "art/art.h"
+#include "art/bytes.h"
 
 namespace art {
-
-namespace {
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-    put16(out, v & 0xffff);
-    put16(out, v >> 16);
-}
-}  // namespace
 
 std::vector<uint8_t> encodeBmp(const Indexed8& p) {
     const uint32_t stride = (uint32_t(p.width) + 3) & ~3u;

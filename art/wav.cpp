@@ -1,16 +1,9 @@
 #include "art/art.h"
+#include "art/bytes.h"
 
 namespace art {
 
 namespace {
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-    put16(out, v & 0xffff);
-    put16(out, v >> 16);
-}
 // Byte by byte: g++ 12 misreads a range insert into a fresh vector as an overflow.
 void tag(std::vector<uint8_t>& out, const char* t) {
     for (int i = 0; i < 4; ++i) out.push_back(uint8_t(t[i]));

@@ -55,16 +55,6 @@ int openChannelCount(hMixSession session) {
     return s ? s->openChannels : 0;
 }
 
-int32_t playCounter(hMixSession session) {
-    const Session* s = find(session);
-    return s ? s->playCounter : 0;
-}
-
-int32_t lastUsed(hMixSession session, int channel) {
-    const Session* s = find(session);
-    return s && channel >= 0 && channel < kChannelCount ? s->lastUsed[channel] : 0;
-}
-
 std::vector<Play> channelPlays(hMixSession session, int channel) {
     std::vector<Play> plays;
     if (!channelOpen(session, channel)) return plays;
@@ -97,11 +87,6 @@ Position heardPosition(hMixSession session) {
 Position clockPosition(hMixSession session) {
     Session* s = find(session);
     return s ? theMixer().playPosition(*s, PositionFrom::Clock) : 0;
-}
-
-Position playPosition(hMixSession session) {
-    Session* s = find(session);
-    return s ? theMixer().playPosition(*s, s->positionFrom()) : 0;
 }
 
 Position clockAnchor(hMixSession session) {

@@ -56,10 +56,6 @@ struct Play {
 
 bool channelOpen(hMixSession session, int channel);
 int openChannelCount(hMixSession session);
-// Plays asked for so far, and the count at the last one asked of each channel
-// (MIX_PLAY_ANY_CHANNEL picks the channel unused the longest).
-int32_t playCounter(hMixSession session);
-int32_t lastUsed(hMixSession session, int channel);
 // The channel's queue, oldest first; empty for a closed or idle channel.
 std::vector<Play> channelPlays(hMixSession session, int channel);
 // Plays accepted with MIX_PLAY_DEFER and not yet placed, oldest first.
@@ -70,8 +66,6 @@ Position mixPosition(hMixSession session);
 // The play position by the device's byte counter, and by the clock.
 Position heardPosition(hMixSession session);
 Position clockPosition(hMixSession session);
-// The session's own choice between the two (GoodWavePos).
-Position playPosition(hMixSession session);
 // The two anchors the play position is kept by.
 Position clockAnchor(hMixSession session);
 Position deviceOffset(hMixSession session);
