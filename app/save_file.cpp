@@ -46,6 +46,9 @@ int ioCodeFromErrno(int err) {
 
 namespace {
 
+// Not bounded yet: every my.dat is read as it is.
+constexpr std::size_t kUnbounded = SIZE_MAX;
+
 class Reader {
 public:
     explicit Reader(std::string_view bytes) : in_(bytes.substr(0, bytes.find('\x1a'))) {}
@@ -161,7 +164,7 @@ std::string serializePet(const PetState& pet) {
 
 void loadPetFile(const std::string& path, PetState& pet) {
     std::string bytes;
-    if (const int err = readWholeFile(path, bytes)) throw EInOutError(ioCodeFromErrno(err));
+    if (const int err = readWholeFile(path, bytes, kUnbounded)) throw EInOutError(ioCodeFromErrno(err));
     if (const int code = parsePet(bytes, pet)) throw EInOutError(code);
 }
 
@@ -175,7 +178,7 @@ void savePetFile(const std::string& givenPath, const PetState& pet, bool keepBac
         std::string old;
         // A file that cannot be read at all (a write-only my.dat) cannot be
         // kept either; refusing would only make the pet unsaveable for good.
-        if (readWholeFile(path, old) == 0)
+        if (readWholeFile(path, old, kUnbounded) == 0)
             if (const int err = replaceFileSynced(path + ".bak", old)) throw EInOutError(ioCodeFromErrno(err));
     }
     if (const int err = replaceFileSynced(path, serializePet(pet))) throw EInOutError(ioCodeFromErrno(err));

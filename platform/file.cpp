@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 
 namespace {
@@ -75,7 +76,7 @@ std::string resolvedPath(const std::string& path) {
     return ec ? path : real.string();
 }
 
-int readWholeFile(const std::string& path, std::string& out) {
+int readWholeFile(const std::string& path, std::string& out, std::size_t maxBytes) {
     // Not blocking on open: a pipe of that name would otherwise hang until
     // something writes to it.
     File f(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -84,7 +85,9 @@ int readWholeFile(const std::string& path, std::string& out) {
     struct stat st {};
     if (::fstat(f.fd(), &st) != 0) return errno;
     if (!S_ISREG(st.st_mode)) return notAFileError(st.st_mode);
+    if (uint64_t(st.st_size) > maxBytes) return EFBIG;
     out.clear();
+    out.reserve(size_t(st.st_size));
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(f.fd(), buf, sizeof buf);
@@ -93,6 +96,8 @@ int readWholeFile(const std::string& path, std::string& out) {
             return errno;
         }
         if (n == 0) break;
+        // A file still being written may outgrow what fstat said.
+        if (out.size() + size_t(n) > maxBytes) return EFBIG;
         out.append(buf, size_t(n));
     }
     return 0;

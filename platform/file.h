@@ -2,6 +2,7 @@
 // power cut leaves the old content or the new, never half of either.
 // Failures come back as errno values; the caller words them.
 #pragma once
+#include <cstddef>
 #include <string>
 
 // An open descriptor, closed when the File goes.
@@ -57,8 +58,10 @@ std::string resolvedPath(const std::string& path);
 
 // Reads a regular file whole into `out`: 0 or an errno. Opening does not
 // block (a pipe of that name answers at once) and only a regular file is
-// read (EISDIR for a directory, EACCES for a pipe or a device).
-int readWholeFile(const std::string& path, std::string& out);
+// read (EISDIR for a directory, EACCES for a pipe or a device). A file of
+// more than `maxBytes` is refused with EFBIG before anything is read, and so
+// is one that grows past it while being read.
+int readWholeFile(const std::string& path, std::string& out, std::size_t maxBytes);
 
 // 0 when `path` may be replaced: it does not exist, or it is a regular file
 // this process may write (checked with the ids that do the writing). A
