@@ -21,7 +21,13 @@ int profileInt(const char* section, const char* key, int defaultValue) {
     return GetPrivateProfileInt(section, key, defaultValue, kIni);
 }
 
-int clampBlockLength(int value) { return std::clamp(value, 512, kBlockData) & ~3; }
+// A block may end anywhere in the byte stream, except in stereo: a play queued
+// behind it starts at the mix position, and an odd one would put its left
+// samples on the right.
+int clampBlockLength(int value, uint16_t blockAlign) {
+    const int length = std::clamp(value, 512, kBlockData);
+    return blockAlign > 1 ? length & ~1 : length;
+}
 
 }  // namespace
 
@@ -124,11 +130,9 @@ hMixSession Mixer::init(const MixConfig* config) {
     s.format.samplesPerSec = rate == 22 ? 22050 : rate == 44 ? 44100 : 11025;
     s.format.avgBytesPerSec = s.format.channels * s.format.samplesPerSec;
 
-    // Every length is rounded down to whole 4-byte groups, so a stereo block
-    // always ends on a frame boundary.
     int blockLen = profileInt(section, "WaveBlockLen", 0);
-    if (blockLen != 0) s.blockLength = clampBlockLength(blockLen);
-    else if (defaultBlockLen != 0) s.blockLength = clampBlockLength(defaultBlockLen);
+    if (blockLen != 0) s.blockLength = clampBlockLength(blockLen, s.format.blockAlign);
+    else if (defaultBlockLen != 0) s.blockLength = clampBlockLength(defaultBlockLen, s.format.blockAlign);
     else s.blockLength = std::min<int>(2048 * static_cast<int>(s.format.samplesPerSec / 11025), kBlockData);
 
     session_.emplace(std::move(s));

@@ -17,6 +17,7 @@ TEST_F(Session, ProfileValuesAndTheirClamps) {
         {"[Virtual Wave Out]\nWaveBlockLen=5000\n", 4096, 3, 11025, 0, false},
         {"[default]\nWaveBlockLen=3000\n[Virtual Wave Out]\nWaveBlockLen=-7\n", 512, 3, 11025, 0, false},
         {"[default]\nWaveBlockLen=1027\n", 1024, 3, 11025, 0, false},
+        {"[default]\nWaveBlockLen=1027\n[Virtual Wave Out]\nWaveBlockLen=601\n", 601, 3, 11025, 0, false},
         {"[default]\nWaveBlocks=1\nGoodWavePos=257\nRemix=2\n", 2048, 2, 11025, 1, true},
         {"[default]\nWaveBlocks=7\n", 2048, 6, 11025, 0, false},
         {"[default]\nRemix=2\n[Virtual Wave Out]\nWaveBlocks=9\nGoodWavePos=2\nRemix=1\nSamplesPerSec=44\n", 4096, 6,
@@ -37,6 +38,36 @@ TEST_F(Session, ProfileValuesAndTheirClamps) {
         EXPECT_EQ(wave.openedFormat().samplesPerSec, c.rate);
         SoundMixCloseSession(h);
     }
+}
+
+// Blocks of any length carry the stream unchanged; in stereo they keep whole
+// frames, so a play queued behind one still starts with a left sample.
+TEST_F(Session, OddBlockLengths) {
+    start("WaveBlockLen=601\n");
+    const Bytes a = ramp(1500, 3);
+    play(1, load(a));
+    EXPECT_EQ(wave.written().front().size(), 601u);
+    EXPECT_EQ(upTo(hear(), 1500), a);
+
+    SoundMixCloseSession(h);
+    wave.clearLog();
+    ini("[default]\nGoodWavePos=1\n[Virtual Wave Out]\nWaveBlockLen=601\n");
+    const MixConfig stereo{10, MIX_CONFIG_CHANNELS, 2, 11};
+    h = SoundMixInit(&stereo);
+    SoundMixActivate(h, true);
+    SoundMixOpenChannel(h, 0, MIX_OPEN_ONE);
+    auto stereoWave = [this](const Bytes& frames) {
+        const Bytes image = pcmWave(2, 11025, 8, frames);
+        const MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
+        return loaded.emplace_back(SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY));
+    };
+    Bytes shortOne, leftRight;
+    for (int i = 0; i < 100; ++i) shortOne.insert(shortOne.end(), {60, 200});
+    for (int i = 0; i < 400; ++i) leftRight.insert(leftRight.end(), {uint8_t(10 + i % 50), 240});
+    play(0, stereoWave(shortOne));  // sounds in the first block only
+    play(0, stereoWave(leftRight));  // starts at the mix position, one block on
+    EXPECT_EQ(wave.written().front().size(), 600u);
+    EXPECT_EQ(upTo(hear(), 1400), shortOne + silence(400) + leftRight);
 }
 
 // WaveOutDevice, the config record and the device's own caps decide the device and the format.
