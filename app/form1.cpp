@@ -76,7 +76,8 @@ TForm1::TForm1(FormServices services, QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       random(*services.random),
       boxes(*services.boxes),
-      services_(std::move(services)) {
+      services_(std::move(services)),
+      petFile_(services_.petDir + "my.dat") {
     buildLayout();
     createSoundMix();
     guarded([this] { FormCreate(); });
@@ -170,6 +171,18 @@ void TForm1::buildLayout() {
         // boxes too, as behind any other box.
         timers[i]->start();
     }
+    // Not among Timer1..7: these keep my.dat near the pet, so that a crash
+    // loses at most a minute of its life and never what the user just did.
+    checkpointSoon_ = new QTimer(this);
+    checkpointSoon_->setObjectName(QStringLiteral("CheckpointSoon"));
+    checkpointSoon_->setSingleShot(true);
+    checkpointSoon_->setInterval(1000);
+    connect(checkpointSoon_, &QTimer::timeout, this, &TForm1::checkpoint);
+    checkpointTimer_ = new QTimer(this);
+    checkpointTimer_->setObjectName(QStringLiteral("CheckpointTimer"));
+    checkpointTimer_->setInterval(60000);
+    connect(checkpointTimer_, &QTimer::timeout, this, &TForm1::checkpoint);
+    checkpointTimer_->start();
 }
 
 void TForm1::createSoundMix() {
@@ -250,19 +263,28 @@ void TForm1::FormDestroy() {
     // PlaySound's waves still to be heard go with SoundMix1.
 }
 
-void TForm1::LoadPet() {
-    try {
-        loadPetFile(services_.petDir + "my.dat", pet_);
-    } catch (const EInOutError& e) {
-        // A file we could not read whole still holds the pet: keep it aside before the next save.
-        if (e.code() != kIoNotFound) backupPending_ = true;
-        throw;
-    }
+void TForm1::LoadPet() { petFile_.load(pet_); }
+
+void TForm1::SavePet() { petFile_.save(closeBytes()); }
+
+std::string TForm1::closeBytes() const {
+    if (petLives()) return serializePet(pet_);
+    PetState none = pet_;
+    none.condition = sinu;
+    return serializePet(none);
 }
 
-void TForm1::SavePet() {
-    savePetFile(services_.petDir + "my.dat", pet_, backupPending_);
-    backupPending_ = false;
+void TForm1::petChanged() {
+    if (!checkpointSoon_->isActive()) checkpointSoon_->start();
+}
+
+void TForm1::checkpoint() {
+    if (closing_ || closed_ || sessionEnded_) return;
+    try {
+        petFile_.checkpoint(closeBytes());
+    } catch (...) {
+        // No memory for the bytes: the next checkpoint tries again.
+    }
 }
 
 void TForm1::PlaySound(const std::string& name) {
@@ -306,22 +328,27 @@ void TForm1::closeEvent(QCloseEvent* event) {
         // while the event loops wind down.
         closed_ = true;
         for (QTimer* t : timers) t->stop();
+        checkpointSoon_->stop();
+        checkpointTimer_->stop();
         event->accept();
     } else {
         event->ignore();
     }
 }
 
-int TForm1::endSession(std::string* error) {
-    if (sessionEnded_) return sessionExitCode_;
-    sessionEnded_ = true;
-    try {
-        SavePet();
-        sessionExitCode_ = 0;
-    } catch (const std::exception& e) {
-        sessionExitCode_ = 1;
-        if (error) *error = e.what();
+int TForm1::endSession(std::string* error, bool* fileKept) {
+    if (!sessionEnded_) {
+        sessionEnded_ = true;
+        try {
+            SavePet();
+        } catch (const EInOutError& e) {
+            std::tie(sessionExitCode_, sessionError_, sessionFileKept_) = std::tuple(1, e.message(), e.fileKept());
+        } catch (const std::exception& e) {
+            std::tie(sessionExitCode_, sessionError_) = std::tuple(1, std::string(e.what()));
+        }
     }
+    if (error) *error = sessionError_;
+    if (fileKept) *fileKept = sessionFileKept_;
     return sessionExitCode_;
 }
 
@@ -485,6 +512,7 @@ void TForm1::sagasu_bClick() {
         }
         // The program may have ended behind the dialog; a pet found now would be lost.
         if (closed_) return;
+        petChanged();
         playAll(findPet(pet_, random));
         edit_b->setEnabled(true);
         korosu_b->setEnabled(true);
@@ -496,19 +524,25 @@ void TForm1::sagasu_bClick() {
 }
 
 void TForm1::gohan_bClick() {
+    petChanged();
     guarded([this] { playAll(feed(pet_, random).sounds); });
 }
 
 void TForm1::cgClick() {
+    petChanged();
     guarded([this] { playAll(petPet(pet_, random)); });
 }
 
 void TForm1::korosu_bClick() {
     guarded([this] {
+        // After a death whose save failed the window stays open with the kill
+        // still offered (a death leaves it enabled); that kill goes ahead.
+        const bool lived = petLives();
         if (!boxes.confirm(this, killQuestion())) return;
         // While the box was open the pet may have died, and the window may
         // have said goodbye and saved: there is nothing left to kill then.
-        if (closed_ || !petLives()) return;
+        if (closed_ || (lived && !petLives())) return;
+        petChanged();
         const Kill k = kill(pet_, random);
         playAll(k.sounds);
         edit_b->setEnabled(false);
@@ -559,6 +593,7 @@ void TForm1::setNamingDialog(TForm2* dialog) {
 }
 
 void TForm1::petNamed(const std::string& name) {
+    petChanged();
     guarded([&] {
         pet_.pet_name = name;
         PlaySound("2.wav");
@@ -568,6 +603,7 @@ void TForm1::petNamed(const std::string& name) {
 void TForm1::Listen() {
     const Heard h = listen(pet_, cp932Text(edit_l->text()), random);
     if (!h.heard) return;
+    petChanged();
     playAll(h.sounds);
     setShown(moji_l, h.reply);
     edit_l->clear();

@@ -75,7 +75,9 @@ public:
     };
     Preloaded preloaded() const { return {wave_7, wave_6, wave_last, wave_5}; }
 
-    bool backupPending() const { return backupPending_; }
+    bool backupPending() const { return petFile_.backupPending(); }
+    // Until no checkpoint waits or is being written.
+    void waitForCheckpoints() { petFile_.wait(); }
     // The close went through: said goodbye and saved.
     bool closed() const { return closed_; }
     // The strip that cg2 holds (as loaded, before any conversion).
@@ -85,10 +87,10 @@ public:
 
     // The session ends or the process is told to stop: saves as a close
     // would, but without the farewell box nobody could answer, and only once.
-    // Returns the exit code (0 saved, 1 the save failed and my.dat is as it
-    // was); `error` gets the failure's message (CP932). From then on no close
-    // says goodbye or saves again.
-    int endSession(std::string* error = nullptr);
+    // Returns the exit code (0 saved, 1 the save failed); `error` gets the
+    // failure's message (CP932) and `fileKept` whether my.dat is as it was.
+    // From then on no close says goodbye or saves again.
+    int endSession(std::string* error = nullptr, bool* fileKept = nullptr);
     bool sessionEnded() const { return sessionEnded_; }
 
 public slots:
@@ -111,6 +113,9 @@ public slots:
     void Listen();
     // The naming dialog took `name` (CP932).
     void petNamed(const std::string& name);
+    // Writes in the background what a close would save now, unless my.dat
+    // holds it already. Silent; never while the window says goodbye or after.
+    void checkpoint();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -119,6 +124,11 @@ protected:
 private:
     void LoadPet();
     void SavePet();
+    // What a close saves: the pet, and with no pet kept the empty room (a
+    // first start's nameless zeros included), which the next start shows as such.
+    std::string closeBytes() const;
+    // The user changed the pet: a checkpoint follows within a second.
+    void petChanged();
     void buildLayout();
     void createSoundMix();
     void FormCreate();
@@ -180,12 +190,16 @@ private:
     QPushButton* clear_b;
     QPushButton* clear_b2;
     std::array<QTimer*, 7> timers{};  // Timer1 .. Timer7
+    QTimer* checkpointSoon_;          // once, a second after the user changed the pet
+    QTimer* checkpointTimer_;         // every minute, for what the clocks changed
 
     FormServices services_;
-    bool backupPending_ = false;  // my.dat failed to load part-way: keep it aside before overwriting
+    PetFile petFile_;
     bool closing_ = false;        // a close is between its farewell box and its save
     bool sessionEnded_ = false;   // saved by endSession: nothing more to say or save
     int sessionExitCode_ = 0;
+    std::string sessionError_;
+    bool sessionFileKept_ = true;
     bool closed_ = false;         // a close said goodbye and saved: the program is ending
     bool faceReportOpen_ = false; // a face strip's load error is on screen
     QImage cg2Strip_;             // what cg2 holds

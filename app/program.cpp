@@ -28,9 +28,11 @@ void endTheSession() {
         return;
     }
     std::string error;
-    const int code = form->endSession(&error);
+    bool kept = true;
+    const int code = form->endSession(&error, &kept);
     if (code != 0)
-        std::fprintf(stderr, "piko: the pet could not be saved, my.dat is as it was: %s\n",
+        std::fprintf(stderr, "piko: the pet could not be saved, %s: %s\n",
+                     kept ? "my.dat is as it was" : "my.dat may be cut short",
                      fromCp932(error).c_str());
     // Also ends any box or dialog still open: its loop returns at once.
     QCoreApplication::exit(code);

@@ -2,7 +2,11 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <fcntl.h>
 #include <string>
+#include <tuple>
+#include <unistd.h>
 
 #include "platform/cp932.h"
 #include "platform/file.h"
@@ -20,7 +24,7 @@ std::string ioErrorMessage(int code) {
     }
 }
 
-EInOutError::EInOutError(int code) : code_(code), message_(ioErrorMessage(code)) {}
+EInOutError::EInOutError(int code, bool fileKept) : code_(code), fileKept_(fileKept), message_(ioErrorMessage(code)) {}
 
 int ioCodeFromErrno(int err) {
     switch (err) {
@@ -45,9 +49,6 @@ int ioCodeFromErrno(int err) {
 }
 
 namespace {
-
-// Not bounded yet: every my.dat is read as it is.
-constexpr std::size_t kUnbounded = SIZE_MAX;
 
 class Reader {
 public:
@@ -162,24 +163,108 @@ std::string serializePet(const PetState& pet) {
     return out;
 }
 
-void loadPetFile(const std::string& path, PetState& pet) {
+bool loadPetFile(const std::string& path, PetState& pet) {
     std::string bytes;
-    if (const int err = readWholeFile(path, bytes, kUnbounded)) throw EInOutError(ioCodeFromErrno(err));
+    if (const int err = readWholeFile(path, bytes, kMaxPetFileBytes))
+        throw EInOutError(err == EFBIG ? kIoFileTooLarge : ioCodeFromErrno(err));
     if (const int code = parsePet(bytes, pet)) throw EInOutError(code);
+    return serializePet(pet) == bytes;
 }
 
-void savePetFile(const std::string& givenPath, const PetState& pet, bool keepBackup) {
+void savePetBytes(const std::string& givenPath, const std::string& bytes, bool keepBackup) {
     // A my.dat that is a symlink stays one: the file it points to is replaced.
     const std::string path = resolvedPath(givenPath);
     // Replacing by rename would happily go over a read-only my.dat; the user
     // made it read-only to keep it, so refuse as a plain overwrite would.
     if (const int err = checkReplaceable(path)) throw EInOutError(ioCodeFromErrno(err));
-    if (keepBackup) {
-        std::string old;
-        // A file that cannot be read at all (a write-only my.dat) cannot be
-        // kept either; refusing would only make the pet unsaveable for good.
-        if (readWholeFile(path, old, kUnbounded) == 0)
-            if (const int err = replaceFileSynced(path + ".bak", old)) throw EInOutError(ioCodeFromErrno(err));
+    // A file that cannot be opened for reading (a write-only my.dat) was not
+    // read at all; refusing would only make the pet unsaveable for good.
+    if (keepBackup && File(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC))) {
+        if (const int err = keepCopySynced(path, path + ".bak")) throw EInOutError(ioCodeFromErrno(err));
+        std::fprintf(stderr, "piko: %s could not be read whole; it is kept as %s.bak\n", path.c_str(), path.c_str());
     }
-    if (const int err = replaceFileSynced(path, serializePet(pet))) throw EInOutError(ioCodeFromErrno(err));
+    bool kept = true;
+    if (const int err = replaceFileSynced(path, bytes, &kept)) throw EInOutError(ioCodeFromErrno(err), kept);
+}
+
+void savePetFile(const std::string& path, const PetState& pet, bool keepBackup) {
+    savePetBytes(path, serializePet(pet), keepBackup);
+}
+
+void PetFile::load(PetState& pet) {
+    try {
+        const bool whole = loadPetFile(path_, pet);
+        const std::lock_guard lock(mutex_);
+        backupPending_ = !whole;
+        if (whole) onDisk_ = target_ = serializePet(pet);
+    } catch (const EInOutError& e) {
+        const std::lock_guard lock(mutex_);
+        backupPending_ = e.code() != kIoNotFound;
+        throw;
+    }
+}
+
+bool PetFile::backupPending() const {
+    const std::lock_guard lock(mutex_);
+    return backupPending_;
+}
+
+void PetFile::write(const std::string& bytes) {
+    bool backup = false;
+    {
+        const std::lock_guard lock(mutex_);
+        backup = backupPending_;
+    }
+    try {
+        savePetBytes(path_, bytes, backup);
+    } catch (const EInOutError& e) {
+        const std::lock_guard lock(mutex_);
+        if (!e.fileKept()) onDisk_.reset();  // an in-place rewrite left it neither old nor new
+        throw;
+    }
+    const std::lock_guard lock(mutex_);
+    backupPending_ = false;
+    onDisk_ = bytes;
+}
+
+void PetFile::checkpoint(std::string bytes) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (target_ == bytes) return;
+        target_ = bytes;
+    }
+    writer_.post([this, bytes = std::move(bytes)] {
+        int code = 0;
+        std::string message;
+        try {
+            write(bytes);
+            return;
+        } catch (const EInOutError& e) {
+            std::tie(code, message) = std::tuple(e.code(), fromCp932(e.message()));
+        } catch (const std::exception& e) {
+            std::tie(code, message) = std::tuple(-1, std::string(e.what()));
+        }
+        const std::lock_guard lock(mutex_);
+        // The next checkpoint tries again, unless a newer one is already on its way.
+        if (target_ == bytes) target_ = onDisk_;
+        if (reported_.insert(code).second)
+            std::fprintf(stderr, "piko: my.dat could not be saved while running (%s); trying again later\n",
+                         message.c_str());
+    });
+}
+
+void PetFile::save(const std::string& bytes) {
+    // A checkpoint still waiting is dropped by the close's own write: from here
+    // on, what the file holds is what this write leaves.
+    const auto settle = [this] {
+        const std::lock_guard lock(mutex_);
+        target_ = onDisk_;
+    };
+    try {
+        writer_.runNow([&] { write(bytes); });
+    } catch (...) {
+        settle();
+        throw;
+    }
+    settle();
 }

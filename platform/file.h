@@ -2,8 +2,13 @@
 // power cut leaves the old content or the new, never half of either.
 // Failures come back as errno values; the caller words them.
 #pragma once
+#include <condition_variable>
 #include <cstddef>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 // An open descriptor, closed when the File goes.
 class File {
@@ -30,6 +35,7 @@ private:
 enum class FileStep {
     CheckTarget,  // checkReplaceable
     Create,       // the temporary file
+    Reserve,      // room for the new size, in place
     Write,        // each write into it
     Sync,
     Rename,
@@ -69,8 +75,46 @@ int readWholeFile(const std::string& path, std::string& out, std::size_t maxByte
 int checkReplaceable(const std::string& path);
 
 // Writes `bytes` to path + ".tmp", syncs it, renames it over `path` and syncs
-// the folder. The new file keeps the old one's permissions. In a folder that
-// refuses the temporary file, an existing file we may write is rewritten in
-// place instead. Returns 0 or an errno; on any failure before an in-place
-// rewrite, the old file is whole and no temporary file is left.
-int replaceFileSynced(const std::string& path, const std::string& bytes);
+// the folder. The new file keeps the old one's permissions, owner and group
+// (as far as this process may give them). In a folder that refuses the
+// temporary file, an existing file we may write is rewritten in place
+// instead: the new size is reserved first, and on a failure the old bytes are
+// written back. Returns 0 or an errno; `oldKept` (when given) says whether the
+// old file is whole after a failure: always, unless an in-place rewrite could
+// not put it back.
+int replaceFileSynced(const std::string& path, const std::string& bytes, bool* oldKept = nullptr);
+
+// Makes `to` a synced copy of the file `from` as it is now: a second name for
+// it (a hard link, so nothing is copied and a file of any size fits) or,
+// where links are refused, a copy made chunk by chunk. Atomic like
+// replaceFileSynced. 0 or an errno.
+int keepCopySynced(const std::string& from, const std::string& to);
+
+// One thread that does a file's writes in the background, one at a time: the
+// caller never waits on the disk for `post`, and `runNow` (the close) waits
+// only for the write in progress. A job posted while another waits replaces
+// it: the latest state is all that counts.
+class BackgroundWriter {
+public:
+    BackgroundWriter();
+    // Finishes the job in progress and the one waiting.
+    ~BackgroundWriter();
+    BackgroundWriter(const BackgroundWriter&) = delete;
+    BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+
+    void post(std::function<void()> job);
+    // Drops the job waiting, waits for the one in progress, then runs `job`
+    // on the calling thread, with no other write beside it.
+    void runNow(const std::function<void()>& job);
+    // Until nothing is waiting or in progress.
+    void wait();
+
+private:
+    void loop();
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<std::function<void()>> waiting_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::thread thread_;  // last: starts once the rest is ready
+};

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <algorithm>
 #include <cerrno>
+#include <atomic>
 #include <limits>
+#include <thread>
 #include "platform/cp932.h"
 #include "tests/app/helpers.h"
 #include "tests/support/support.h"
@@ -33,6 +35,10 @@ int code(const std::function<void()>& io) {
         return e.code();
     }
     return 0;
+}
+std::string readWhole(const std::string& path) {
+    std::string out;
+    return readWholeFile(path, out, 1 << 20) == 0 ? out : "?";
 }
 int saveCode(const std::string& path, bool backup = false) {
     return code([&] { savePetFile(path, samplePet(), backup); });
@@ -101,6 +107,12 @@ TEST(MyDatOnDisk, ErrnoCodesAndAFailingStepLeavesTheOldFileWhole) {
                            {ENOSPC, 101}, {EDQUOT, 101}, {EFBIG, 101}, {EIO, 1000 + EIO}})
         EXPECT_EQ(ioCodeFromErrno(err), io) << err;
     EXPECT_EQ(EInOutError(32).message(), cp932("I/O ｴﾗｰ (32)"));
+    TempDir big;  // past 1 MiB my.dat is refused unread, with its own code
+    for (auto [size, io] : {std::pair{kMaxPetFileBytes, 0}, {kMaxPetFileBytes + 1, kIoFileTooLarge}}) {
+        big.write("my.dat", std::string(size, 'x'));
+        PetState p;
+        EXPECT_EQ(code([&] { loadPetFile(big.path() + "my.dat", p); }), io) << size;
+    }
     for (auto [step, err, io] : {std::tuple{FileStep::Create, EACCES, 5}, {FileStep::Write, ENOSPC, 101},
                                  {FileStep::Sync, EIO, 1000 + EIO}, {FileStep::Rename, EACCES, 5},
                                  {FileStep::CheckTarget, EACCES, 5}}) {
@@ -124,8 +136,16 @@ TEST(MyDatOnDisk, WriteOnlyReadOnlyAndAFolderThatRefusesNewFiles) {
     ASSERT_EQ(chmod(wo.c_str(), 0200) | chmod((locked + "ro.dat").c_str(), 0444), 0);
     // As root the folder stays root's and so is closed to "nobody"; a user closes it to itself.
     ASSERT_TRUE(geteuid() == 0 || chmod(locked.c_str(), 0555) == 0);
+    ScriptedFileFaults disk;
+    FileFaults::Use useDisk(disk);
     const int failedAt = asAUser({dir.path(), wo, locked + "my.dat", locked + "ro.dat"}, [&] {
         PetState back;
+        // In place, a full disk fails before a byte changes, and a later failure puts the old bytes back.
+        for (auto [at, err, io] : {std::tuple{FileStep::Reserve, ENOSPC, 101}, {FileStep::Sync, EIO, 1000 + EIO}}) {
+            disk.answer = [at, err](FileStep step, const std::string&) { return step == at ? err : 0; };
+            if (saveCode(locked + "my.dat") != io || readWhole(locked + "my.dat") != "old\r\n") return 6;
+        }
+        disk.answer = nullptr;
         if (code([&] { loadPetFile(wo, back); }) != 5) return 1;
         if (saveCode(wo, true) != 0) return 2;
         if (saveCode(locked + "ro.dat") != 5) return 3;
@@ -137,4 +157,81 @@ TEST(MyDatOnDisk, WriteOnlyReadOnlyAndAFolderThatRefusesNewFiles) {
     EXPECT_EQ(std::tuple(failedAt, dir.read("locked/ro.dat"), dir.read("wo.dat")),
               std::tuple(0, "old\r\n", serializePet(samplePet())));
     EXPECT_FALSE(dir.exists("wo.dat.bak") || dir.exists("locked/my.dat.tmp"));
+}
+
+// A file not read whole is kept as my.dat.bak before the first write replaces it, by a checkpoint or the
+// close; a file read whole is not. Checkpoints write only what differs, one write at a time, and a failure
+// is tried again at the next one.
+TEST(MyDatOnDisk, NotReadWholeIsKeptAsBakAndCheckpointsWriteOnlyWhatDiffers) {
+    const std::string good = serializePet(samplePet()), body = good.substr(0, good.size() - 2);
+    std::string lfOnly = good;
+    std::erase(lfOnly, '\r');
+    const std::pair<std::string, bool> rows[] = {
+        {good, true}, {lfOnly, false}, {"n\r\n1\x1a" + good, false}, {body, false}, {good + "\r\n", false},
+        {good + "\x1a", false}, {good.substr(0, 8) + "+" + good.substr(8), false}, {"n\r\nx\r\n", false},
+    };
+    for (const auto& [bytes, whole] : rows) {
+        TempDir dir;
+        dir.write("my.dat", bytes);
+        PetFile file(dir.path() + "my.dat");
+        PetState p;
+        EXPECT_EQ(code([&] { file.load(p); }), bytes.starts_with("n\r\nx") ? kIoInvalidNumber : 0);
+        EXPECT_EQ(file.backupPending(), !whole) << bytes.size();
+        file.checkpoint(good);  // the same bytes as a file read whole: nothing to write
+        file.wait();
+        file.checkpoint(good + "x");
+        file.wait();
+        file.save(good + "y");
+        EXPECT_EQ(std::tuple(dir.exists("my.dat.bak"), dir.read("my.dat")), std::tuple(!whole, good + "y"));
+        EXPECT_EQ(dir.exists("my.dat.bak") ? dir.read("my.dat.bak") : bytes, bytes);
+        EXPECT_FALSE(file.backupPending());
+    }
+    TempDir dir;
+    dir.write("my.dat", good);
+    std::atomic<int> writing = 0, most = 0, replaces = 0, failing = ENOSPC;
+    ScriptedFileFaults disk;
+    disk.answer = [&](FileStep step, const std::string&) {
+        if (step != FileStep::Write) return 0;
+        most = std::max(most.load(), ++writing);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        --writing;
+        ++replaces;
+        return failing.load();
+    };
+    FileFaults::Use useDisk(disk);
+    PetFile file(dir.path() + "my.dat");
+    PetState p;
+    file.load(p);
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) {
+        file.checkpoint(good + "a");
+        file.wait();
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "piko: my.dat could not be saved while running (" +
+                                                          fromCp932(ioErrorMessage(101)) + "); trying again later\n");
+    EXPECT_EQ(std::tuple(replaces.load(), dir.read("my.dat")), std::tuple(3, good));
+    failing = 0;
+    for (const char* v : {"b", "c", "d"}) file.checkpoint(good + v);  // the latest waiting one wins
+    file.wait();
+    const int before = replaces;
+    file.checkpoint(good + "d");
+    file.wait();
+    EXPECT_EQ(std::tuple(dir.read("my.dat"), replaces.load()), std::tuple(good + "d", before));
+    file.checkpoint(good + "f");
+    file.save(good + "g");  // waits for the checkpoint in progress, never beside it
+    EXPECT_EQ(std::tuple(dir.read("my.dat"), most.load()), std::tuple(good + "g", 1));
+}
+
+// Root saving a user's pet leaves my.dat and my.dat.bak that user's, so the user can save again.
+TEST(MyDatOnDisk, ASaveKeepsTheFilesOwner) {
+    if (geteuid() != 0) GTEST_SKIP() << "giving a file away needs root";
+    TempDir dir;
+    dir.write("my.dat", "old\r\n");
+    ASSERT_EQ(chown(dir.path().c_str(), 65534, 65534) | chown((dir.path() + "my.dat").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(saveCode(dir.path() + "my.dat", true), 0);
+    for (const char* file : {"my.dat", "my.dat.bak"}) {
+        struct stat st {};
+        EXPECT_TRUE(stat((dir.path() + file).c_str(), &st) == 0 && st.st_uid == 65534 && st.st_gid == 65534) << file;
+    }
+    EXPECT_EQ(asAUser({}, [&] { return saveCode(dir.path() + "my.dat", true); }), 0);
 }

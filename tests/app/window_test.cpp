@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include "app/care.h"
@@ -230,7 +231,60 @@ TEST_F(Window, DeathsAndFindsWhileABoxIsOpen) {
     start();
     boxes.perBox.push_back([&] { ASSERT_TRUE(form->close()); });
     form->sagasu_bClick();
-    EXPECT_EQ(std::tuple(enabled(), saved(), ear->heard()), std::tuple("sagasu_b", PetState{}, Names{}));
+    PetState none;
+    none.condition = sinu;  // the empty room, saved as such: the next start offers さがす again
+    EXPECT_EQ(std::tuple(enabled(), saved(), ear->heard()), std::tuple("sagasu_b", none, Names{}));
+}
+
+// A death whose save failed leaves the window open with the kill still enabled; answered Yes, it kills.
+TEST_F(Window, AKillAfterADeathWhoseSaveFailedRunsItsSteps) {
+    PetState p = healthyPet();
+    p.age = 21;
+    TForm1& f = start(p);
+    ScriptedFileFaults disk;
+    disk.answer = [](FileStep step, const std::string&) { return step == FileStep::CheckTarget ? EACCES : 0; };
+    FileFaults::Use useDisk(disk);
+    f.Timer1Timer();  // old age: its box, the farewell, the save refused
+    EXPECT_EQ(std::tuple(kinds(), f.closed(), enabled()),
+              std::tuple(Names{"message", "message", "error"}, false, "sagasu_b gohan_b edit_b korosu_b"));
+    ear->heard();
+    control<QPushButton>(f, "korosu_b")->click();
+    EXPECT_EQ(std::tuple(ear->heard(), enabled(), shown("moji_l").isEmpty()), std::tuple(Names{"3.wav"}, "sagasu_b", false));
+}
+
+// What the user does reaches my.dat within a second, what the clocks change within a minute, nothing is
+// written while nothing changes, and with no pet kept the empty room is written.
+TEST_F(Window, CheckpointsKeepMyDatNearThePet) {
+    std::atomic<int> writes = 0;
+    ScriptedFileFaults disk;
+    disk.answer = [&](FileStep step, const std::string&) { return (writes += step == FileStep::Create), 0; };
+    FileFaults::Use useDisk(disk);
+    TForm1& f = start(healthyPet());
+    auto* soon = control<QTimer>(f, "CheckpointSoon");
+    auto* every = control<QTimer>(f, "CheckpointTimer");
+    EXPECT_TRUE(every->isActive() && every->interval() <= 60000 && !soon->isActive());
+    const auto checkpoint = [&] {
+        soon->stop();
+        f.checkpoint();
+        f.waitForCheckpoints();
+        return writes.load();
+    };
+    EXPECT_EQ(checkpoint(), 0) << "my.dat already holds the pet";
+    for (const char* b : {"gohan_b", "korosu_b"}) {
+        control<QPushButton>(f, b)->click();
+        EXPECT_TRUE(soon->isActive() && soon->isSingleShot() && soon->interval() <= 2000) << b;
+        EXPECT_EQ(checkpoint(), b[0] == 'g' ? 1 : 2) << b;
+        EXPECT_EQ(saved(), f.pet()) << b;
+    }
+    f.cgClick();  // petting changes the stored gauges of no pet too
+    f.Timer2Timer();
+    EXPECT_EQ(checkpoint(), 3);
+    EXPECT_EQ(std::tuple(checkpoint(), saved()), std::tuple(3, f.pet()));
+    std::filesystem::remove(dir.path() + "my.dat");
+    TForm1& g = start();  // a first start: no pet found yet
+    g.checkpoint();
+    g.waitForCheckpoints();
+    EXPECT_EQ(std::tuple(saved().condition, g.backupPending()), std::tuple(sinu, false));
 }
 
 TEST_F(Window, InputMethodCommitsGoThroughTheFiltersOfTyping) {
