@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-fast test-asan fuzz fuzz-build fuzz-mydat soak install uninstall package clean
+.PHONY: all deps configure build run test test-fast test-asan test-debian13 fuzz fuzz-build fuzz-mydat soak install uninstall package clean
 
 all: build
 
@@ -18,7 +18,9 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the program and its cg/: nothing else (a test, say) can keep the pet from starting.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target piko
 	@./tools/run-piko.sh $(BUILD)/bin/piko
 
 TEST_ENV = QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
@@ -45,6 +47,11 @@ $(ASAN_BUILD)/build.ninja: | deps
 test-asan: $(ASAN_BUILD)/build.ninja
 	$(SANITIZER_ENV) cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+
+# `make test` once more in a fresh Debian 13 chroot, on a clone of this
+# checkout's HEAD (root; the bootstrapped base is kept in /var/cache/piko-debian13).
+test-debian13:
+	./tools/test-debian13.sh
 
 # libFuzzer targets: every fuzz_<name> that fuzz/*.cmake defines, each run for
 # FUZZ_SECONDS on its seeds in fuzz/corpus/<name>/ (new finds stay in the build).

@@ -16,8 +16,10 @@ public:
 };
 
 // A single-line box limited to `maxChars` characters (characters, not bytes:
-// a Japanese user counts 文字), input method on.
+// a Japanese user counts 文字), input method on. Q_OBJECT: the windows'
+// controls are looked up by type, which Qt refuses for a class without one.
 class PetLineEdit : public QLineEdit {
+    Q_OBJECT
 public:
     PetLineEdit(int maxChars, QWidget* parent);
 };

@@ -62,10 +62,12 @@ private:
     }
 };
 
-// A control of a window, found by the name the window gives it.
+// A control of a window, found by the name the window gives it. qobject_cast
+// refuses to compile for a class without Q_OBJECT (which findChild silently
+// takes for its base on some Qt versions and refuses on others).
 template <class W>
 W* control(const QObject& window, const char* name) {
-    W* w = window.findChild<W*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+    W* w = qobject_cast<W*>(window.findChild<QObject*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly));
     if (!w) throw std::logic_error(std::string("no control named ") + name);
     return w;
 }
