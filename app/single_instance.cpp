@@ -8,6 +8,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <chrono>
@@ -22,6 +24,37 @@ using Clock = std::chrono::steady_clock;
 
 // The owner's answer: the window was asked for.
 constexpr char kRaised = 'r';
+
+constexpr const char* kBusPath = "/jp/example/piko";
+constexpr const char* kBusInterface = "org.freedesktop.Application";
+
+// The session bus when the desktop gave us one; never one started just for us.
+bool sessionBusOffered() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    return address && *address;
+}
+
+// "jp.example.piko-<device>-<inode>" as a bus name: jp.example.piko.p<device>_<inode>.
+QString busName(const std::string& name) {
+    std::string tail = name.substr(name.find('-') + 1);
+    for (char& c : tail)
+        if (c == '-') c = '_';
+    return QString::fromStdString("jp.example.piko.p" + tail);
+}
+
+// 0 when the owner took the request on the bus, else an errno.
+int askOnBus(const std::string& name, std::chrono::milliseconds budget) {
+    if (!sessionBusOffered()) return ENOENT;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return ENOTCONN;
+    QDBusMessage call = QDBusMessage::createMethodCall(busName(name), kBusPath, kBusInterface, "Activate");
+    QVariantMap platformData;
+    if (const char* id = std::getenv("DESKTOP_STARTUP_ID")) platformData["desktop-startup-id"] = QString(id);
+    if (const char* token = std::getenv("XDG_ACTIVATION_TOKEN")) platformData["activation-token"] = QString(token);
+    call << platformData;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, int(budget.count()));
+    return reply.type() == QDBusMessage::ReplyMessage ? 0 : ETIMEDOUT;
+}
 
 // A folder only this user can enter, held open as it was checked: 0700 (or
 // tighter) and ours. -1 when `path` is none.
@@ -76,8 +109,8 @@ bool waitFor(int fd, short events, Clock::time_point deadline) {
 }
 
 // 0 when the owner answered that it shows its window, else the errno of the failure.
-int askToRaise(int folderFd, const std::string& name) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(SingleInstance::kAskTimeoutMs);
+int askOnSocket(int folderFd, const std::string& name, Clock::time_point deadline) {
+    if (folderFd < 0) return ENOENT;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return errno;
     sockaddr_un addr;
@@ -139,15 +172,30 @@ SingleInstance::SingleInstance(const std::string& petDir, QObject* parent) : QOb
             return;
         }
         state_ = State::Busy;
-        const int err = folderFd_ >= 0 ? askToRaise(folderFd_, name_) : ENOENT;
+        // Two thirds of the time for the bus; the socket has what is left.
+        const auto budget = std::chrono::milliseconds(kAskTimeoutMs);
+        const auto deadline = Clock::now() + budget;
+        int err = askOnBus(name_, budget * 2 / 3);
+        if (err) err = askOnSocket(folderFd_, name_, deadline);
         raisedOther_ = err == 0;
         if (err)
             std::fprintf(stderr, "piko: cannot ask the running piko for its window (%s)\n", std::strerror(err));
         return;
     }
     state_ = State::Owner;
+    takeBusName();
     listen();
 }
+
+void SingleInstance::takeBusName() {
+    if (!sessionBusOffered()) return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // Only a convenience beside the socket: a bus that refuses leaves that.
+    if (bus.isConnected() && bus.registerObject(kBusPath, this, QDBusConnection::ExportScriptableSlots))
+        bus.registerService(busName(name_));
+}
+
+void SingleInstance::Activate(const QVariantMap&) { emit raiseRequested(); }
 
 SingleInstance::~SingleInstance() {
     notifier_.reset();

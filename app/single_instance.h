@@ -1,6 +1,7 @@
 // One pet, one program: two processes must never both own the same my.dat.
 #pragma once
 #include <QObject>
+#include <QVariantMap>
 #include <memory>
 #include <string>
 
@@ -13,13 +14,15 @@ class QSocketNotifier;
 // descriptor (the lock needs no write access), so users sharing a pet folder
 // exclude each other too.
 //
-// The owner also listens on a Unix socket in a folder only its user can
-// enter ($XDG_RUNTIME_DIR, else the pet folder when it is private), named
-// after the lock file, so that a second start can ask it to bring its window
-// up. Nobody else can create that socket, and the asking side gives up after
-// kAskTimeoutMs whatever the other end does.
+// So that a second start can ask the owner to bring its window up, the owner
+// takes a name on the desktop's session bus when there is one (the bus is
+// the user's own), and listens on a Unix socket in a folder only its user can
+// enter ($XDG_RUNTIME_DIR, else the pet folder when it is private); both are
+// named after the lock file. Nobody else can take either, and the asking side
+// gives up after kAskTimeoutMs in all, whatever the other end does.
 class SingleInstance : public QObject {
     Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
 public:
     enum class State {
         Owner,     // we hold the lock: go on and load my.dat
@@ -43,13 +46,18 @@ signals:
     // Owner only: a second start asks for the window.
     void raiseRequested();
 
+public slots:
+    // The desktop's way of asking a running application for its window, on the session bus.
+    Q_SCRIPTABLE void Activate(const QVariantMap& platformData);
+
 private:
     void listen();
+    void takeBusName();
     void acceptRaise();
 
     State state_ = State::Unlocked;
     bool raisedOther_ = false;
-    std::string name_;        // the socket's name inside its folder
+    std::string name_;        // the socket's name inside its folder; the bus name is made from it
     std::string socketPath_;  // the folder's path and the name
     int lockFd_ = -1;
     int folderFd_ = -1;       // the socket's folder, held open as checked
