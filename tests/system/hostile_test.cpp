@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -83,6 +84,25 @@ bool ended(Piko& p, std::chrono::seconds limit) {
     return false;
 }
 
+// A process running `body` beside the case, once it has said its first line (kept in `said`).
+pid_t neighbour(std::string& said, const std::function<void()>& body) {
+    int out[2];
+    if (::pipe(out) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        body();
+        ::_exit(201);
+    }
+    ::close(out[1]);
+    char buf[512];
+    const ssize_t n = ::read(out[0], buf, sizeof buf);
+    ::close(out[0]);
+    said.assign(buf, size_t(std::max<ssize_t>(n, 0)));
+    said.erase(said.find_last_not_of('\n') + 1);
+    return pid;
+}
+
 bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
     for (const auto deadline = Clock::now() + limit; Clock::now() < deadline; std::this_thread::sleep_for(20ms))
         if (done()) return true;
@@ -144,58 +164,37 @@ TEST(Hostile, EveryInputStartsInTimeWithinBoundsAndKeepsThePet) {
         dir.copyCg();
         dir.write("my.dat", serializePet(healthyPet()));
         c.setup(d);
-        pid_t squatter = -1;
+        // A squatter on the single-instance socket's name of old (an abstract name anyone could guess and
+        // bind first, listening with a full backlog) that also tries the pet's folder; or a session bus.
+        std::string bus;
+        pid_t helper = -1;
         if (c.neighbour == Case::Squatter) {
-            // Where the single-instance socket of old was: an abstract name anyone could guess and bind first.
             dir.write("my.dat.lock", "");
             struct stat st {};
             ::stat((d + "my.dat.lock").c_str(), &st);
             const std::string name = "jp.example.piko-0-" + std::to_string(st.st_dev) + "-" + std::to_string(st.st_ino);
-            int ready[2];
-            ASSERT_EQ(::pipe(ready), 0);
-            squatter = ::fork();
-            if (squatter == 0) {
+            helper = neighbour(bus, [&] {
                 if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(200);
-                sockaddr_un a{};
-                a.sun_family = AF_UNIX;
+                sockaddr_un a{AF_UNIX, {}}, mine{AF_UNIX, {}};
                 std::memcpy(a.sun_path + 1, name.data(), name.size());
                 const auto len = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
                 const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-                ::bind(s, reinterpret_cast<sockaddr*>(&a), len);
-                ::listen(s, 0);
-                ::connect(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0), reinterpret_cast<sockaddr*>(&a), len);
-                sockaddr_un mine{};  // and one in the pet's folder, if it could
-                mine.sun_family = AF_UNIX;
+                (void)!::bind(s, reinterpret_cast<sockaddr*>(&a), len);
+                (void)!::listen(s, 0);
+                (void)!::connect(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0), reinterpret_cast<sockaddr*>(&a), len);
                 std::strncpy(mine.sun_path, (d + "jp.example.piko").c_str(), sizeof mine.sun_path - 1);
-                ::bind(::socket(AF_UNIX, SOCK_STREAM, 0), reinterpret_cast<sockaddr*>(&mine), sizeof mine);
-                (void)!::write(ready[1], "r", 1);
+                (void)!::bind(::socket(AF_UNIX, SOCK_STREAM, 0), reinterpret_cast<sockaddr*>(&mine), sizeof mine);
+                std::puts("");
+                std::fflush(stdout);
                 ::pause();
-                ::_exit(0);
-            }
-            char r;
-            ASSERT_EQ(::read(ready[0], &r, 1), 1);
-            ::close(ready[0]);
-            ::close(ready[1]);
+            });
         }
-        std::string bus;  // a session bus of our own, as a desktop would start
-        pid_t daemon = -1;
         if (c.neighbour == Case::Bus) {
             if (::access("/usr/bin/dbus-daemon", X_OK) != 0) continue;  // no bus to be had here
-            int out[2];
-            ASSERT_EQ(::pipe(out), 0);
-            daemon = ::fork();
-            if (daemon == 0) {
-                ::dup2(out[1], 1);
+            helper = neighbour(bus, [] {
+                ::dup2(::open("/dev/null", O_WRONLY), 2);  // its complaints about fd limits, as root
                 ::execl("/usr/bin/dbus-daemon", "dbus-daemon", "--session", "--nofork", "--print-address=1", nullptr);
-                ::_exit(201);
-            }
-            ::close(out[1]);
-            char buf[512];
-            const ssize_t n = ::read(out[0], buf, sizeof buf);
-            ::close(out[0]);
-            ASSERT_GT(n, 0) << "dbus-daemon said no address";
-            bus.assign(buf, size_t(n));
-            bus.erase(bus.find_last_not_of('\n') + 1);
+            });
         }
         const auto t0 = Clock::now();
         Piko first{launch(d, err, kUs, c.neighbour == Case::NoHup, bus)};
@@ -232,11 +231,10 @@ TEST(Hostile, EveryInputStartsInTimeWithinBoundsAndKeepsThePet) {
         ::kill(first.pid, SIGTERM);
         EXPECT_TRUE(ended(first, 20s)) << "SIGTERM did not end it: a hang";
         const double toEnd = std::chrono::duration<double>(Clock::now() - t0).count() - c.live;
-        for (const pid_t helper : {squatter, daemon})
-            if (helper > 0) {
-                ::kill(helper, SIGKILL);
-                ::waitpid(helper, nullptr, 0);
-            }
+        if (helper > 0) {
+            ::kill(helper, SIGKILL);
+            ::waitpid(helper, nullptr, 0);
+        }
         EXPECT_TRUE(WIFEXITED(first.status) && WEXITSTATUS(first.status) == 0) << first.status << text(err);
         PetState kept;  // the pet lived on meanwhile: the same pet, whatever its gauges
         loadPetFile(d + "my.dat", kept);
