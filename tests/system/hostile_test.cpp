@@ -246,7 +246,7 @@ TEST(Hostile, EveryInputStartsInTimeWithinBoundsAndKeepsThePet) {
                            double(shown.use.ru_utime.tv_usec + shown.use.ru_stime.tv_usec) / 1e6;
         const double mb = double(shown.use.ru_maxrss) / 1024;
         // Far above what any input costs now, far below what each cost before (gigabytes, or a hang).
-        EXPECT_LT(mb, kSanitized ? 500 : 200);
+        EXPECT_LT(mb, kSanitized ? 250 : 200);
         EXPECT_LT(cpu, 3 + c.live / 2);
         std::printf("%-24s %8.1f %7.2f %9.2f  %s\n", c.input, mb, cpu,
                     measured.pid > 0 ? measured.status / 1000.0 : toEnd, seen.c_str());
