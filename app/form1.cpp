@@ -380,9 +380,9 @@ void TForm1::playAll(const std::vector<std::string>& sounds) {
     for (const std::string& name : sounds) PlaySound(name);
 }
 
-QImage TForm1::loadPicture(const std::string& name) const {
+QImage TForm1::loadPicture(const std::string& name, BitmapFileCache* cache) const {
     const std::string path = services_.cgDir + name;
-    const QImage picture = loadBitmapFile(path);
+    const QImage picture = cache ? cache->load(path) : loadBitmapFile(path);
     if (picture.isNull()) throw std::runtime_error(cp932("ﾌｧｲﾙ ") + toCp932Lossy(path) + cp932(" は開けません"));
     return picture;
 }
@@ -469,7 +469,7 @@ void TForm1::Timer5Timer() {
         if (t.strip) {
             QImage strip;
             try {
-                strip = loadPicture(*t.strip);
+                strip = loadPicture(*t.strip, &faceStrips_);
             } catch (const std::exception& e) {
                 // One report at a time: while it is open, the ticks behind it
                 // still try the file again but do not open another box.
@@ -479,8 +479,10 @@ void TForm1::Timer5Timer() {
                 faceReportOpen_ = false;
                 return;
             }
-            cg2Strip_ = strip;
-            cg2->setPixmap(QPixmap::fromImage(strip));
+            if (strip.cacheKey() != cg2Strip_.cacheKey()) {
+                cg2Strip_ = strip;
+                cg2->setPixmap(QPixmap::fromImage(strip));
+            }
         }
         copyFace(cg2Strip_, t.frame);
     });

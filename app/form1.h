@@ -16,6 +16,7 @@
 #include "app/form_services.h"
 #include "app/message_boxes.h"
 #include "app/pet_state.h"
+#include "app/pictures.h"
 #include "app/random.h"
 #include "app/save_file.h"
 #include "mixer/sound_mix_component.h"
@@ -149,7 +150,7 @@ private:
     void playAll(const std::vector<std::string>& sounds);
     void die(const std::string& message);
     // Loads a picture of cg/, or throws the framework's file-open error.
-    QImage loadPicture(const std::string& name) const;
+    QImage loadPicture(const std::string& name, BitmapFileCache* cache = nullptr) const;
     void showWholePicture(const QImage& picture);
     void showDeadFace();
     void copyFace(const QImage& strip, int frame);
@@ -203,6 +204,7 @@ private:
     bool closed_ = false;         // a close said goodbye and saved: the program is ending
     bool faceReportOpen_ = false; // a face strip's load error is on screen
     QImage cg2Strip_;             // what cg2 holds
+    BitmapFileCache faceStrips_;  // the strip the face ticks read, decoded again only when its file changes
     QImage face_;                 // cg's 100 x 100 bitmap (RGB32: a painter can draw on it)
     bool cgHoldsFace_ = false;    // false while cg shows a whole picture (the stored room, the door)
     struct Shown {

@@ -1,6 +1,5 @@
 #include "app/pictures.h"
 
-#include <QFile>
 #include <cstdint>
 #include <cstring>
 
@@ -43,6 +42,7 @@ bool wholeBitmap(const QByteArray& b) {
         imageSize = le(b, 34, 4);
     }
     if (width <= 0 || height == 0 || bits == 0 || bits > 32) return false;
+    if (width > kMaxPictureSide || height > kMaxPictureSide || height < -kMaxPictureSide) return false;
     const uint64_t rows = uint64_t(height < 0 ? -height : height);
     uint64_t pixelBytes;
     if (compression == 1 || compression == 2) pixelBytes = imageSize;  // run-length: only the stated size is known
@@ -53,9 +53,19 @@ bool wholeBitmap(const QByteArray& b) {
 }  // namespace
 
 QImage loadBitmapFile(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) return QImage();
-    const QByteArray bytes = file.readAll();
-    if (!wholeBitmap(bytes)) return QImage();
-    return QImage::fromData(bytes, "BMP");
+    std::string bytes;
+    if (readWholeFile(path, bytes, kMaxPictureFileBytes) != 0) return QImage();
+    const QByteArray data = QByteArray::fromStdString(bytes);
+    if (!wholeBitmap(data)) return QImage();
+    return QImage::fromData(data, "BMP");
+}
+
+QImage BitmapFileCache::load(const std::string& path) {
+    FileStamp now;
+    if (fileStamp(path, now) == 0 && path == path_ && now == stamp_ && !image_.isNull()) return image_;
+    // Stamped before the read: a change while it is read shows at the next load.
+    image_ = loadBitmapFile(path);
+    path_ = path;
+    stamp_ = now;
+    return image_;
 }

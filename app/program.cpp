@@ -65,6 +65,9 @@ struct PostedMessagesOnEventLoop {
 
 int runPiko(FormServices services) {
     MessageBoxes& boxes = *services.boxes;
+    // From before the lock on, so that whoever sees the pet locked can also end it politely.
+    SessionEnd ending;
+    QObject::connect(&ending, &SessionEnd::ended, &endTheSession);
     // Before my.dat is read: a second start must not even load it.
     SingleInstance instance(services.petDir);
     if (instance.state() == SingleInstance::State::Busy) {
@@ -72,8 +75,6 @@ int runPiko(FormServices services) {
         if (!instance.raisedOther()) boxes.message(nullptr, cp932("ピコはもう開いています。"));
         return kAlreadyOpenExitCode;
     }
-    SessionEnd ending;
-    QObject::connect(&ending, &SessionEnd::ended, &endTheSession);
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &endTheSession);
 
     PostedMessagesOnEventLoop posted;

@@ -39,7 +39,12 @@ SessionEnd::SessionEnd(QObject* parent) : QObject(parent) {
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &sa, &previous_[i]);
+    for (size_t i = 0; i < kSignals.size(); ++i) {
+        sigaction(kSignals[i], nullptr, &previous_[i]);
+        // Started under nohup: the closing terminal's hang-up stays ignored.
+        if (kSignals[i] == SIGHUP && previous_[i].sa_handler == SIG_IGN) continue;
+        sigaction(kSignals[i], &sa, nullptr);
+    }
 }
 
 SessionEnd::~SessionEnd() {

@@ -11,7 +11,8 @@ class QSocketNotifier;
 // Catches SIGTERM, SIGHUP and SIGINT for as long as it lives and reports them
 // on the event loop. The handler only writes the signal's number into a pipe
 // (all a signal handler may safely do); a QSocketNotifier on the pipe's other
-// end turns it into `ended`. One at a time per process.
+// end turns it into `ended`. One at a time per process. A SIGHUP ignored when
+// it starts (nohup) stays ignored.
 class SessionEnd : public QObject {
     Q_OBJECT
 public:

@@ -25,7 +25,7 @@ static int session(const MixConfig* config, VirtualWaveOut& wave) {
     const view::Settings s = *view::settings(h);
     const PcmWaveFormat& f = s.format;
     if (s.blocksInUse < 2 || s.blocksInUse > view::kBlockCount) broken("blocks", s.blocksInUse);
-    if (s.blockLength < 512 || s.blockLength > view::kBlockData || s.blockLength % 4) broken("block", s.blockLength);
+    if (s.blockLength < 512 || s.blockLength > view::kBlockData || s.blockLength % f.blockAlign) broken("block", s.blockLength);
     if ((f.samplesPerSec != 11025 && f.samplesPerSec != 22050 && f.samplesPerSec != 44100) ||
         (f.channels != 1 && f.channels != 2) || f.avgBytesPerSec != f.channels * f.samplesPerSec)
         broken("an output format of no device", f.samplesPerSec);

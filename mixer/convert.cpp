@@ -109,8 +109,31 @@ uint8_t* convertRate(uint32_t channels, uint32_t targetRate, uint32_t sourceRate
     return out;
 }
 
+bool conversionFits(const SampleFormat& target, const SampleFormat& source, int64_t length) {
+    if (source.channels == target.channels && source.rate == target.rate && source.bits == target.bits) return true;
+    // The lengths each step will ask for, in the steps' order.
+    if (source.bits != target.bits) {
+        if (source.bits != 16 || target.bits != 8) return true;
+        length /= 2;
+        if (length > kMaxWaveBytes) return false;
+    }
+    if (source.channels != target.channels) {
+        if (source.channels == 0 || (target.channels != 1 && target.channels != 2)) return true;
+        length = length / source.channels * target.channels;
+        if (length > kMaxWaveBytes) return false;
+    }
+    if (source.rate != target.rate) {
+        if (source.rate == 0 || target.rate == 0 || target.channels == 0) return true;
+        const int64_t frames = length / target.channels;
+        if (source.rate < target.rate) length = frames * (target.rate / source.rate) * target.channels;
+        else length = frames / ((int64_t(source.rate) + target.rate / 2) / target.rate) * target.channels;
+    }
+    return length <= kMaxWaveBytes;
+}
+
 uint8_t* convertSamples(const SampleFormat& target, const SampleFormat& source, uint8_t* buffer, int32_t& length) {
     if (source.channels == target.channels && source.rate == target.rate && source.bits == target.bits) return buffer;
+    if (!conversionFits(target, source, length)) fail(buffer, kOutOfMemory);
     buffer = convertWidth(target.bits, source.bits, buffer, length);
     buffer = convertChannels(target.channels, source.channels, buffer, length);
     return convertRate(target.channels, target.rate, source.rate, buffer, length);

@@ -98,7 +98,8 @@ void TSoundMix::PlayOnce(int32_t channel, hMixWave wave) {
     if (!noticeWindow_) noticeWindow_ = CreateCallbackWindow(&TSoundMix::noticeProc, this);
     if (wave && !contains(owned_, wave)) owned_.push_back(wave);
     Play(channel, wave, noticeWindow_, 0, 0);
-    if (contains(owned_, wave) && !contains(playing_, wave)) playing_.push_back(wave);
+    // Once per play: a wave queued twice is heard twice before it goes.
+    if (contains(owned_, wave)) playing_.push_back(wave);
 }
 
 void TSoundMix::Hold(hMixWave wave) {
@@ -117,13 +118,14 @@ intptr_t TSoundMix::noticeProc(void* self, hMixWindow window, uint32_t message, 
 }
 
 void TSoundMix::heard(hMixWave wave) {
-    if (!erase(playing_, wave)) return;
+    if (!erase(playing_, wave) || contains(playing_, wave)) return;
     if (!contains(held_, wave)) freeQuietly(wave);
 }
 
 void TSoundMix::freeQuietly(hMixWave wave) {
     erase(owned_, wave);
-    erase(playing_, wave);
+    while (erase(playing_, wave)) {
+    }
     try {
         FreeWave(wave);
     } catch (const ESoundMixError&) {

@@ -152,18 +152,27 @@ std::string resolvedPath(const std::string& path) {
     return ec ? path : real.string();
 }
 
-int readWholeFile(const std::string& path, std::string& out, std::size_t maxBytes) {
+int openRegularFile(const std::string& path, File& out, uint64_t maxBytes, uint64_t* size) {
     // Not blocking on open: a pipe of that name would otherwise hang until
     // something writes to it.
-    File f(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    File f(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!f) return errno;
     // Only a regular file ends: /dev/zero would be read until memory runs out.
     struct stat st {};
     if (::fstat(f.fd(), &st) != 0) return errno;
     if (!S_ISREG(st.st_mode)) return notAFileError(st.st_mode);
     if (uint64_t(st.st_size) > maxBytes) return EFBIG;
+    if (size) *size = uint64_t(st.st_size);
+    out = std::move(f);
+    return 0;
+}
+
+int readWholeFile(const std::string& path, std::string& out, std::size_t maxBytes) {
+    File f;
+    uint64_t size = 0;
+    if (const int err = openRegularFile(path, f, maxBytes, &size)) return err;
     out.clear();
-    out.reserve(size_t(st.st_size));
+    out.reserve(size_t(size));
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(f.fd(), buf, sizeof buf);
@@ -176,6 +185,14 @@ int readWholeFile(const std::string& path, std::string& out, std::size_t maxByte
         if (out.size() + size_t(n) > maxBytes) return EFBIG;
         out.append(buf, size_t(n));
     }
+    return 0;
+}
+
+int fileStamp(const std::string& path, FileStamp& out) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno;
+    out = {uint64_t(st.st_dev), uint64_t(st.st_ino), uint64_t(st.st_size), int64_t(st.st_mtim.tv_sec),
+           int64_t(st.st_mtim.tv_nsec)};
     return 0;
 }
 

@@ -4,9 +4,13 @@
 #pragma once
 #include <condition_variable>
 #include <cstddef>
+<<<<<<< HEAD
 #include <functional>
 #include <mutex>
 #include <optional>
+=======
+#include <cstdint>
+>>>>>>> i20
 #include <string>
 #include <thread>
 
@@ -62,12 +66,26 @@ public:
 // when it cannot be resolved (it does not exist yet, say).
 std::string resolvedPath(const std::string& path);
 
-// Reads a regular file whole into `out`: 0 or an errno. Opening does not
-// block (a pipe of that name answers at once) and only a regular file is
-// read (EISDIR for a directory, EACCES for a pipe or a device). A file of
-// more than `maxBytes` is refused with EFBIG before anything is read, and so
-// is one that grows past it while being read.
+// Opens a file for reading, the one way every file the program reads is
+// opened: 0 or an errno. Opening does not block (a pipe of that name answers
+// at once) and only a regular file opens (EISDIR for a directory, EACCES for
+// a pipe or a device). A file of more than `maxBytes` is refused with EFBIG.
+// `size`, when given, gets the file's size.
+int openRegularFile(const std::string& path, File& out, std::uint64_t maxBytes, std::uint64_t* size = nullptr);
+
+// Reads a regular file whole into `out`, opened as openRegularFile does: 0 or
+// an errno. A file of more than `maxBytes` is refused before anything is
+// read, and so is one that grows past it while being read.
 int readWholeFile(const std::string& path, std::string& out, std::size_t maxBytes);
+
+// What tells one version of a file from another without reading it.
+struct FileStamp {
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modifiedSec = 0, modifiedNsec = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// 0 and the stamp of the file `path` names (its links followed), or an errno.
+int fileStamp(const std::string& path, FileStamp& out);
 
 // 0 when `path` may be replaced: it does not exist, or it is a regular file
 // this process may write (checked with the ids that do the writing). A

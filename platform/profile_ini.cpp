@@ -2,10 +2,10 @@
 
 #include <cctype>
 #include <cstdint>
-#include <fstream>
 #include <mutex>
 
 #include "platform/exe_dir.h"
+#include "platform/file.h"
 
 namespace {
 
@@ -62,12 +62,17 @@ std::string ProfileDirectory() {
 int GetPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
                          const std::string& fileName) {
     std::string path = fileName.find('/') == std::string::npos ? ProfileDirectory() + "/" + fileName : fileName;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return defaultValue;
-    std::string line;
+    std::string text;
+    // A pipe, a device or an outsized file is no profile: the defaults, as for none.
+    if (readWholeFile(path, text, kMaxProfileBytes) != 0) return defaultValue;
+    // An editor's UTF-8 mark would otherwise hide the first section.
+    size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     bool inSection = false;
-    while (std::getline(in, line)) {
-        std::string t = trim(line);
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        const std::string t = trim(text.substr(at, end - at));
+        at = end + 1;
         if (t.empty() || t[0] == ';') continue;
         if (t[0] == '[') {
             size_t close = t.find(']');

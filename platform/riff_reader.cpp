@@ -1,10 +1,12 @@
 #include "platform/riff_reader.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
+
+#include "platform/file.h"
 
 namespace {
 
@@ -35,33 +37,33 @@ private:
 
 class FileRiffReader final : public RiffReader {
 public:
-    FileRiffReader(std::FILE* f, uint64_t size) : file_(f), size_(size) {}
-    ~FileRiffReader() override { std::fclose(file_); }
+    FileRiffReader(File f, uint64_t size) : file_(std::move(f)), size_(size) {}
     uint64_t size() const override { return size_; }
 
 protected:
     size_t readAt(uint64_t offset, void* dst, size_t n) override {
-        if (offset >= size_ || fseeko(file_, off_t(offset), SEEK_SET) != 0) return 0;
-        return std::fread(dst, 1, n, file_);
+        size_t got = 0;
+        while (got < n && offset + got < size_) {
+            const ssize_t r = ::pread(file_.fd(), static_cast<char*>(dst) + got, n - got, off_t(offset + got));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;
+            got += size_t(r);
+        }
+        return got;
     }
 
 private:
-    std::FILE* file_;
+    File file_;
     uint64_t size_;
 };
 
 }  // namespace
 
 std::unique_ptr<RiffReader> RiffReader::openFile(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return nullptr;
-    struct stat st {};
-    // A directory opens for reading here but is no file to read a wave from.
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(f);
-        return nullptr;
-    }
-    return std::make_unique<FileRiffReader>(f, uint64_t(st.st_size));
+    File f;
+    uint64_t size = 0;
+    if (openRegularFile(path, f, kMaxWaveFileBytes, &size) != 0) return nullptr;
+    return std::make_unique<FileRiffReader>(std::move(f), size);
 }
 
 std::unique_ptr<RiffReader> RiffReader::openMemory(const uint8_t* data, size_t size) {

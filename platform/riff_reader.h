@@ -12,6 +12,10 @@ constexpr uint32_t RiffFourCC(char a, char b, char c, char d) {
            uint32_t(uint8_t(d)) << 24;
 }
 
+// The largest wave file read: three minutes of 16-bit stereo at 44 100 Hz,
+// far beyond any sound effect. A larger file does not open.
+constexpr uint64_t kMaxWaveFileBytes = 32u << 20;
+
 struct RiffChunk {
     uint32_t id = 0;
     uint32_t size = 0;          // as declared in the header
@@ -26,7 +30,8 @@ class RiffReader {
 public:
     virtual ~RiffReader() = default;
 
-    // nullptr when the file cannot be opened for reading (or is not a regular file).
+    // nullptr when the file cannot be opened for reading, is not a regular file
+    // or is larger than kMaxWaveFileBytes.
     static std::unique_ptr<RiffReader> openFile(const std::string& path);
     // Reads the caller's bytes in place; they must outlive the reader.
     static std::unique_ptr<RiffReader> openMemory(const uint8_t* data, size_t size);

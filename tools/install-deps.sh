@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-noto-cjk
-  xvfb xauth xdotool desktop-file-utils
+  xvfb xauth xdotool desktop-file-utils dbus-daemon
   dpkg-dev lintian appstream
 )
 if [ "${1:-}" = "--extra" ]; then

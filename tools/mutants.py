@@ -52,7 +52,7 @@ def main():
     ap.add_argument("--work", default=os.path.join(ROOT, "build-mutants"))
     ap.add_argument("--jobs", default="2")
     ap.add_argument("--only", default="", help="1-based numbers, comma-separated")
-    ap.add_argument("--exclude", default="package|real_program|Soak",
+    ap.add_argument("--exclude", default="package|real_program|Soak|Hostile",
                     help="ctest -E: the slow end-to-end tests stay out of the fast suite")
     args = ap.parse_args()
 

@@ -1,8 +1,6 @@
 // The windows and the program entry, for their wiring only: each button and clock reaches its rule,
 // shows the result and plays its sound; the boxes, what may happen while one is open, and the session.
 #include <fcntl.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -12,14 +10,20 @@
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+<<<<<<< HEAD
+=======
+#include <QThread>
+>>>>>>> i20
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <cstring>
 #include "app/care.h"
 #include "app/form2.h"
 #include "app/life_clock.h"
 #include "app/program.h"
 #include "app/qt_text.h"
+#include "app/session_end.h"
 #include "app/single_instance.h"
 #include "app/text_box.h"
 #include "tests/app/helpers.h"
@@ -95,6 +99,27 @@ TEST_F(Window, TimersRunFromCreationEvenBehindFormCreatesBox) {
     boxes.whileOpen = [&] { for (QTimer* t : timers(*theWindow())) active += t->isActive(); };
     TForm1 f(testServices(boxes, random, dir.path()));  // no my.dat: the load's box opens
     EXPECT_EQ(std::tuple(active, boxes.shown.at(0).text), std::tuple(7, cp932("ﾌｧｲﾙが見つかりません.")));
+}
+
+// Each tick reads the face strip's file again, but decodes it only when the file changed: another
+// inode, size or modification time. A removed strip is the load error at the next tick.
+TEST_F(Window, TheFaceStripIsDecodedAgainOnlyWhenItsFileChanges) {
+    TForm1& f = start(healthyPet());
+    const std::string strip = dir.path() + "cg/futu.bmp", bytes = dir.read("cg/futu.bmp");
+    f.Timer5Timer();
+    const qint64 first = f.cg2Strip().cacheKey();
+    f.Timer5Timer();
+    EXPECT_EQ(f.cg2Strip().cacheKey(), first) << "unchanged: the picture decoded before";
+    EXPECT_EQ(f.faceBitmap(), picture("futu.bmp", 0));
+    const std::string other = dir.read("cg/naku.bmp");
+    std::filesystem::remove(strip);
+    dir.write("cg/futu.bmp", other);  // replaced while the pet lives
+    f.Timer5Timer();
+    EXPECT_NE(f.cg2Strip().cacheKey(), first);
+    EXPECT_EQ(f.faceBitmap(), picture("naku.bmp", 1));
+    std::filesystem::remove(strip);
+    f.Timer5Timer();
+    EXPECT_EQ(boxes.shown.size(), 1u) << "removed: the load error";
 }
 
 TEST_F(Window, ClocksButtonsAndClicksReachTheirRulesAndShowTheirResults) {
@@ -342,35 +367,68 @@ TEST_F(Program, TheSessionsEndSavesOnceWithoutABox) {
     EXPECT_EQ(std::tuple(boxes.shown.size(), dir.read("my.dat")), std::tuple(0u, serializePet(healthyPet())));
 }
 
-TEST_F(Program, TheSecondStartRaisesTheFirstOnlyForItsOwnUser) {
-    auto first = std::make_unique<SingleInstance>(dir.path());
+TEST_F(Program, TheSecondStartRaisesTheFirstOrGivesUpWithTheBox) {
+    // The first in a thread of its own, answering as a running piko does: its window comes up, no box.
+    QThread thread;
+    thread.start();
+    QObject home;
+    home.moveToThread(&thread);
+    const auto there = [&](const std::function<void()>& f) {
+        QMetaObject::invokeMethod(&home, f, Qt::BlockingQueuedConnection);
+    };
+    std::unique_ptr<SingleInstance> first;
+    std::atomic<int> raises = 0;
+    there([&] {
+        first = std::make_unique<SingleInstance>(dir.path());
+        QObject::connect(first.get(), &SingleInstance::raiseRequested, [&] { ++raises; });
+    });
     ASSERT_EQ(first->state(), SingleInstance::State::Owner);
-    QSignalSpy raised(first.get(), &SingleInstance::raiseRequested);
     EXPECT_EQ(run(), kAlreadyOpenExitCode);
-    EXPECT_TRUE(raised.wait(5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return raises == 1; }, 5000));
     EXPECT_TRUE(boxes.shown.empty() && !dir.exists("my.dat"));
-    // Anyone on the machine can connect to the socket, so the window comes up only for our own user
-    // (connecting as another user needs root): one more raise, ours.
     if (geteuid() == 0) {
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::memcpy(addr.sun_path + 1, first->socketName().data(), first->socketName().size());
-        const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + first->socketName().size());
-        const auto connect = [&] {
-            return ::connect(::socket(AF_UNIX, SOCK_STREAM, 0), reinterpret_cast<sockaddr*>(&addr), length);
-        };
-        ASSERT_EQ(asAUser({}, connect), 0);
-        EXPECT_TRUE(SingleInstance(dir.path()).raisedOther());
-        ASSERT_TRUE(raised.wait(5000));
-        EXPECT_EQ(raised.count(), 2);
+        // Another user cannot start this pet beside us (a folder shared with that user: the lock is ours, 0644).
+        ::chmod(dir.path().c_str(), 0755);
+        EXPECT_EQ(asAUser({}, [&] { return int(SingleInstance(dir.path()).state()); }),
+                  int(SingleInstance::State::Busy));
+        there([&] { first.reset(); });
+        // Alone, that user owns the pet through a descriptor it may only read.
+        EXPECT_EQ(asAUser({}, [&] { return int(SingleInstance(dir.path()).state()); }),
+                  int(SingleInstance::State::Owner));
+        ::chmod(dir.path().c_str(), 0700);
     }
-    first.reset();
-    // A holder that does not listen (an older piko, or one starting up): a box says so.
-    const int fd = ::open((dir.path() + "my.dat.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    EXPECT_EQ(run(), kAlreadyOpenExitCode);
-    EXPECT_EQ(boxes.shown.at(0).text, cp932("ピコはもう開いています。"));
-    ::close(fd);
+    there([&] { first.reset(); });
+    thread.quit();
+    thread.wait();
+    for (const bool listening : {true, false}) {
+        // A first that never answers (it runs no event loop while we ask), or one that does not listen
+        // (the lock held by hand): the box says the pet is open.
+        boxes.shown.clear();
+        auto hung = listening ? std::make_unique<SingleInstance>(dir.path()) : nullptr;
+        const int fd = listening ? -1 : ::open((dir.path() + "my.dat.lock").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_TRUE(listening ? hung->state() == SingleInstance::State::Owner : ::flock(fd, LOCK_EX | LOCK_NB) == 0);
+        EXPECT_EQ(run(), kAlreadyOpenExitCode);
+        ASSERT_EQ(boxes.shown.size(), 1u) << listening;
+        EXPECT_EQ(boxes.shown.at(0).text, cp932("ピコはもう開いています。"));
+        if (fd >= 0) ::close(fd);
+    }
+}
+
+// Started under nohup: the hang-up stays ignored while the session's end listens for the others.
+TEST(SessionEndSignals, AnIgnoredHangUpStaysIgnored) {
+    struct sigaction ignore {}, old {}, during {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGHUP, &ignore, &old);
+    {
+        SessionEnd ending;
+        ::sigaction(SIGHUP, nullptr, &during);
+        EXPECT_EQ(during.sa_handler, SIG_IGN);
+        QSignalSpy ended(&ending, &SessionEnd::ended);
+        ::raise(SIGTERM);
+        ASSERT_TRUE(ended.wait(5000));
+        EXPECT_EQ(ended.at(0).at(0).toInt(), SIGTERM);
+    }
+    ::sigaction(SIGHUP, &old, nullptr);
 }
 
 // The real boxes: a pet's name is never read as markup, CR breaks the line, Escape is No.

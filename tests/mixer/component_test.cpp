@@ -33,9 +33,10 @@ TEST_F(Component, PropertiesAndLife) {
     EXPECT_FALSE(mix.Activated());
 }
 
-// PlayOnce frees the wave at its end notice unless the caller holds it then;
-// Release frees at once, or at the notice while it is still to be heard.
+// PlayOnce frees the wave at its end notice unless the caller holds it then; a wave played twice is
+// heard twice and freed after its last play. Release frees at once, or at the notice while it is still to be heard.
 TEST_F(Component, PlayOnceFreesTheWaveWhenHeardUnlessHeld) {
+    ini("[default]\nWaveBlockLen=512\n");  // blocks far shorter than a sound: its end is heard before the next is mixed
     {
         TSoundMix mix;
         mix.setActivated(true);
@@ -53,6 +54,16 @@ TEST_F(Component, PlayOnceFreesTheWaveWhenHeardUnlessHeld) {
         EXPECT_TRUE(notices.empty());  // the component's own window had them
         EXPECT_FALSE(SoundMixWaveInfo(once) || SoundMixWaveInfo(letGo));
         EXPECT_NE(SoundMixWaveInfo(held), nullptr);
+        const Bytes sound = ramp(5000, 3);
+        const hMixWave twice = load(sound);
+        mix.PlayOnce(1, twice);
+        mix.PlayOnce(1, twice);
+        // Whole, twice (the silence between them, a block at most, left out).
+        const auto sounding = [](Bytes v) { return std::erase(v, uint8_t(128)), v; };
+        Bytes both = sound;
+        both.insert(both.end(), sound.begin(), sound.end());
+        EXPECT_EQ(sounding(hear()), sounding(both));
+        EXPECT_EQ(SoundMixWaveInfo(twice), nullptr);
         mix.Release(held);
         EXPECT_EQ(SoundMixWaveInfo(held), nullptr);
         mix.Hold(kept);

@@ -53,6 +53,11 @@ TEST(Convert, WidthThenChannelsThenRate) {
         {{2, 11025, 8}, {3, 11025, 8}, {1, 2}, oom},         // no whole frame
         {kMono11, {1, 44100, 8}, {1, 2, 3}, oom},            // fewer frames than the factor
         {{2, 44100, 8}, {2, 1, 8}, Bytes(50000, 128), oom},  // past 2^31 bytes
+        // The bound of a wave: reached, and one frame past it; a sound of 1 Hz stretched to 11025.
+        {{1, 44100, 8}, kMono11, Bytes(mixer::kMaxWaveBytes / 4, 9), Bytes(mixer::kMaxWaveBytes, 9)},
+        {{1, 44100, 8}, kMono11, Bytes(mixer::kMaxWaveBytes / 4 + 1, 9), oom},
+        {kMono11, {1, 1, 8}, Bytes(190000, 128), oom},
+        {{2, 11025, 8}, {1, 11025, 16}, Bytes(mixer::kMaxWaveBytes + 2, 0), oom},  // too wide once doubled
     };
     for (const Case& c : cases) EXPECT_EQ(convert(c.to, c.from, c.in), c.out);
 }

@@ -2,11 +2,16 @@
 // text and wave resources. RIFF chunks are walked in tests/mixer's wave loads.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <functional>
 
 #include "platform/cp932.h"
 #include "platform/folders.h"
 #include "platform/profile_ini.h"
+#include "platform/riff_reader.h"
 #include "platform/wave_resources.h"
 #include "tests/support/support.h"
 
@@ -53,6 +58,32 @@ TEST(ProfileIni, ReadsLenientlyWithoutRegardToCaseAndFallsBackToTheDefault) {
     // A bare name is looked up in the profile directory, a path as it stands.
     EXPECT_EQ(ProfileDirectory() + "/", dir.path());
     EXPECT_EQ(GetPrivateProfileInt("default", "neg", 0, dir.path() + "TEST.INI"), -40);
+}
+
+// A pipe, a device, a folder or an outsized file is no profile and no wave file: read as none, at once.
+// A UTF-8 mark before the first section hides nothing.
+TEST(BoundedReads, PipesDevicesFoldersAndOutsizedFilesReadAsNone) {
+    TempDir dir;
+    SetProfileDirectory(dir.path());
+    const std::string ini = dir.path() + "SOUNDMIX.INI";
+    const auto blocks = [] { return GetPrivateProfileInt("default", "WaveBlocks", 3, "SOUNDMIX.INI"); };
+    dir.write("SOUNDMIX.INI", "\xEF\xBB\xBF[default]\r\nWaveBlocks=5\r\n");
+    EXPECT_EQ(blocks(), 5);
+    const std::pair<const char*, std::function<int()>> hostile[] = {
+        {"pipe", [&] { return ::mkfifo(ini.c_str(), 0600); }},
+        {"device", [&] { return ::symlink("/dev/zero", ini.c_str()); }},
+        {"folder", [&] { return ::mkdir(ini.c_str(), 0700); }},
+        {"outsized", [&] {
+             dir.write("SOUNDMIX.INI", "[default]\nWaveBlocks=5\n");
+             return ::truncate(ini.c_str(), off_t(kMaxWaveFileBytes) + 1);  // sparse: no disk is used
+         }},
+    };
+    for (const auto& [what, make] : hostile) {
+        std::filesystem::remove_all(ini);
+        ASSERT_EQ(make(), 0) << what;
+        EXPECT_EQ(blocks(), 3) << what;
+        EXPECT_EQ(RiffReader::openFile(ini), nullptr) << what;
+    }
 }
 
 TEST(WaveResources, ModulesKeepTheirOwnNamesAndWhatIsLoadedOutlivesThem) {

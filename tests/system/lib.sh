@@ -7,11 +7,11 @@ trap 'for p in $(jobs -p); do kill -KILL $p 2>/dev/null; done; wait 2>/dev/null;
 copy_app() { mkdir -p "$work/app" && cp "$1/piko" "$work/app/" && cp -r "$1/cg" "$work/app/cg"; }  # from folder $1
 # my.dat whose first lines are the arguments, the rest of its 265 lines empty.
 pet() { printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932; for _ in $(seq $# 264); do printf '\r\n'; done; }
-# Waits until the piko in folder $1 owns its pet: it listens for raise requests once it holds the lock.
+# Waits until the piko in folder $1 owns its pet: it holds the lock.
 wait_ready() {
   for _ in $(seq 1 200); do
-    [ -e "$1/my.dat.lock" ] && grep -q "@jp.example.piko-$(id -u)-$(stat -c '%d-%i' "$1/my.dat.lock")\$" \
-      /proc/net/unix && sleep 0.5 && return 0 || sleep 0.05
+    [ -e "$1/my.dat.lock" ] && grep -q "FLOCK.*:$(stat -c %i "$1/my.dat.lock") " /proc/locks && sleep 0.5 && return 0 ||
+      sleep 0.05
   done
   fail "piko in $1 did not come up"
 }

@@ -165,6 +165,11 @@ TEST_F(BadFiles, PicturesSoundsAndSoundMixIni) {
         [](const std::string& g) { return std::string(g.size(), '\x5a'); },
         // a huge width, format or value
         [](const std::string& g) { return g.substr(0, 18) + "\xff\xff\xff\x7f" + g.substr(22); },
+        // a picture claiming 5600 x 5600 pixels in a few run-length bytes
+        [](const std::string& g) {
+            return g.substr(0, 18) + std::string("\xe0\x15\0\0\xe0\x15\0\0", 8) + g.substr(26, 4) +
+                   std::string("\1\0\0\0\x10\0\0\0", 8) + g.substr(38);
+        },
         nullptr,  // missing
     };
     SetProfileDirectory(dir.path());

@@ -63,6 +63,6 @@ private:
     uint8_t channels_ = 0;
     hMixWindow noticeWindow_ = 0;   // receives PlayOnce's end notices; made by the first
     std::vector<hMixWave> owned_;   // PlayOnce's waves not yet freed
-    std::vector<hMixWave> playing_; // ... and of those, the ones still to be heard
+    std::vector<hMixWave> playing_; // ... and of those, the ones still to be heard, once per play
     std::vector<hMixWave> held_;    // waves the caller holds
 };
