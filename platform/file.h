@@ -4,13 +4,10 @@
 #pragma once
 #include <condition_variable>
 #include <cstddef>
-<<<<<<< HEAD
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
-=======
-#include <cstdint>
->>>>>>> i20
 #include <string>
 #include <thread>
 

@@ -10,10 +10,7 @@
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
-<<<<<<< HEAD
-=======
 #include <QThread>
->>>>>>> i20
 #include <atomic>
 #include <csignal>
 #include <filesystem>
