@@ -54,11 +54,6 @@ struct Window : WindowTest {
         for (const auto& s : boxes.shown) k.push_back(s.kind);
         return k;
     }
-    PetState saved() const {
-        PetState p;
-        loadPetFile(dir.path() + "my.dat", p);
-        return p;
-    }
     QString shown(const char* label) const { return control<QLabel>(*form, label)->text(); }
     // The enabled ones of the four buttons that follow the pet's life.
     std::string enabled() const {

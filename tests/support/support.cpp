@@ -114,3 +114,9 @@ void WindowTest::open(uint32_t clockSeed, const std::optional<PetState>& pet) {
     form->setNamingDialog(naming.get());
     ear = std::make_unique<Ear>(*form, PIKO_CG_DIR "/");
 }
+
+PetState WindowTest::saved() const {
+    PetState p;
+    loadPetFile(dir.path() + "my.dat", p);
+    return p;
+}

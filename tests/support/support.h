@@ -68,9 +68,8 @@ private:
     }
 };
 
-// A control of a window, found by the name the window gives it. qobject_cast
-// refuses to compile for a class without Q_OBJECT (which findChild silently
-// takes for its base on some Qt versions and refuses on others).
+// A control of a window, found by the name the window gives it. qobject_cast refuses to compile for a class without
+// Q_OBJECT (which findChild silently takes for its base on some Qt versions and refuses on others).
 template <class W>
 W* control(const QObject& window, const char* name) {
     W* w = qobject_cast<W*>(window.findChild<QObject*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly));
@@ -92,8 +91,7 @@ struct ScriptedFileFaults : FileFaults {
 // played, read back as the names of cg's sounds ("1.wav" .. "7.wav").
 class Ear {
 public:
-    // Learns each sound as the window's mixer converts it. Needs the window
-    // on the process's virtual device.
+    // Learns each sound as the window's mixer converts it. Needs the window on the process's virtual device.
     Ear(const TForm1& window, const std::string& cgDir);
     // Plays out every queued block and names the sounds in them, in order,
     // since the last call; "?" for anything else that is not silence.
@@ -133,4 +131,5 @@ struct WindowTest : ::testing::Test {
 
     // One window at a time: each holds the process's one mixer session. `pet` is written to my.dat first.
     void open(uint32_t clockSeed, const std::optional<PetState>& pet = std::nullopt);
+    PetState saved() const;  // what my.dat holds
 };
