@@ -116,9 +116,17 @@ TEST_F(Soak, ALongLifeKeepsWordsSavesAndSound) {
 }
 
 // Bad files: each damage has one clear outcome (a box, or a fallback), the program goes on and the pet is
-// never lost. A my.dat short, not a number, too large or unreadable is tested in tests/app.
-TEST_F(BadFiles, MyDatAPipe) {
+// never lost. A my.dat short, not a number or unreadable is tested in tests/app.
+TEST_F(BadFiles, MyDatTooLargeOrAPipe) {
     dir.copyCg();
+    const std::string huge(size_t(32) << 20, 'x');  // refused unread, kept as my.dat.bak at the first save
+    dir.write("my.dat", huge);
+    start(5);
+    EXPECT_EQ(errors(), std::vector{cp932("I/O ｴﾗｰ (223)")});
+    QCloseEvent e;
+    QCoreApplication::sendEvent(form.get(), &e);
+    EXPECT_TRUE(enabled("sagasu_b") && e.isAccepted() && saved().condition == sinu && dir.read("my.dat.bak") == huge);
+    std::filesystem::remove(dir.path() + "my.dat");
     ::mkfifo((dir.path() + "my.dat").c_str(), 0600);  // never waited on: refused, and not saved over
     start(5);
     EXPECT_EQ(errors(), std::vector{cp932("ﾌｧｲﾙへのｱｸｾｽが拒否されました.")});
