@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <cstring>
 #include "app/care.h"
-#include "app/form2.h"
 #include "app/life_clock.h"
 #include "app/program.h"
 #include "app/qt_text.h"
@@ -36,45 +35,24 @@ TForm1* theWindow() {
     return nullptr;
 }
 
-class Window : public ::testing::Test {
-protected:
-    TempDir dir;
-    ScriptedBoxes boxes;
-    Random random{1};
-    std::unique_ptr<TForm1> form;
-    std::unique_ptr<TForm2> form2;  // after `form`: the dialog is its child and goes first
-    std::unique_ptr<Ear> ear;
-
+struct Window : WindowTest {
+    Window() : WindowTest(1) {}
     TForm1& start(std::optional<PetState> pet = std::nullopt) {
-        ear.reset();  // one window at a time: each holds the process's one mixer session
-        form2.reset();
-        form.reset();
         if (!dir.exists("cg")) dir.copyCg();
-        if (pet) dir.write("my.dat", serializePet(*pet));
-        FormServices s = testServices(boxes, random, dir.path());
-        s.clockSeed = [] { return 1u; };
-        form = std::make_unique<TForm1>(std::move(s));
-        form2 = std::make_unique<TForm2>(form.get(), boxes);
-        form->setNamingDialog(form2.get());
-        ear = std::make_unique<Ear>(*form, dir.path() + "cg/");
+        open(1, pet);
         boxes.shown.clear();
         ear->heard();
         return *form;
     }
     // What the user does in the naming dialog: type the name, press おっけ.
     void name(const char* name) {
-        control<PetLineEdit>(*form2, "edit_l")->setText(QString::fromUtf8(name));
-        form2->edit_bClick();
+        control<PetLineEdit>(*naming, "edit_l")->setText(QString::fromUtf8(name));
+        naming->edit_bClick();
     }
     Names kinds() const {
         Names k;
         for (const auto& s : boxes.shown) k.push_back(s.kind);
         return k;
-    }
-    PetState saved() const {
-        PetState p;
-        loadPetFile(dir.path() + "my.dat", p);
-        return p;
     }
     QString shown(const char* label) const { return control<QLabel>(*form, label)->text(); }
     // The enabled ones of the four buttons that follow the pet's life.
@@ -173,15 +151,15 @@ TEST_F(Window, TheDeadPetSavedLeavesOnlySearchWhichNamesTheNewPetAndKillAsksFirs
     EXPECT_EQ(std::tuple(enabled(), cgShows()), std::tuple("sagasu_b", picture("door.bmp")));
     bool stays = false;
     boxes.perBox.push_back([&] {
-        form2->open();
-        form2->edit_bClick();  // no name yet: a box asks for one
-        form2->reject();  // Escape and the window manager's close leave nothing
-        form2->close();
-        stays = form2->isVisible();
+        naming->open();
+        naming->edit_bClick();  // no name yet: a box asks for one
+        naming->reject();  // Escape and the window manager's close leave nothing
+        naming->close();
+        stays = naming->isVisible();
         name("ぴこ");
     });
     control<QPushButton>(f, "sagasu_b")->click();
-    EXPECT_TRUE(stays && !form2->isVisible());
+    EXPECT_TRUE(stays && !naming->isVisible());
     EXPECT_EQ(std::tuple(kinds(), boxes.shown.at(1).text, f.pet().pet_name),
               std::tuple(Names{"dialog", "message"}, cp932("なまえいれてね"), cp932("ぴこ")));
     EXPECT_EQ(std::tuple(ear->heard(), enabled()), std::tuple(Names{"2.wav", "1.wav"}, "gohan_b edit_b korosu_b"));
@@ -311,7 +289,7 @@ TEST_F(Window, CheckpointsKeepMyDatNearThePet) {
 
 TEST_F(Window, InputMethodCommitsGoThroughTheFiltersOfTyping) {
     TForm1& f = start();
-    for (QLineEdit* box : {control<QLineEdit>(f, "edit_l"), control<QLineEdit>(*form2, "edit_l")}) {
+    for (QLineEdit* box : {control<QLineEdit>(f, "edit_l"), control<QLineEdit>(*naming, "edit_l")}) {
         const auto commit = [box](const QString& text) {
             QInputMethodEvent composing(text.left(2), {}), done;
             done.setCommitString(text);

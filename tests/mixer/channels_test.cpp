@@ -25,9 +25,8 @@ TEST_F(Channels, PlaysOnOneChannelJoinByteExactly) {
     }
 }
 
-// An endless play cut after one block heard, by a replacing play, a flush or a close: an
-// immediate remix cuts at once; a deferred one, MIX_NO_REMIX or a close lets the queued
-// blocks play out. The play cut goes without a notice.
+// An endless play cut after one block heard, by a replacing play, a flush or a close: an immediate remix cuts at
+// once; a deferred one, MIX_NO_REMIX or a close lets the queued blocks play out. The play cut goes without a notice.
 TEST_F(Channels, CutsAfterOneBlockHeard) {
     enum Cut { Replace, Flush, Close };
     struct Case { const char* remix; Cut cut; int32_t flags; size_t heardOfA; } cases[] = {

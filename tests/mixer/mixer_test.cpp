@@ -49,34 +49,23 @@ TEST_F(Session, OddBlockLengths) {
     EXPECT_EQ(wave.written().front().size(), 601u);
     EXPECT_EQ(upTo(hear(), 1500), a);
 
-    SoundMixCloseSession(h);
-    wave.clearLog();
-    ini("[default]\nGoodWavePos=1\n[Virtual Wave Out]\nWaveBlockLen=601\n");
     const MixConfig stereo{10, MIX_CONFIG_CHANNELS, 2, 11};
-    h = SoundMixInit(&stereo);
-    SoundMixActivate(h, true);
-    SoundMixOpenChannel(h, 0, MIX_OPEN_ONE);
-    auto stereoWave = [this](const Bytes& frames) {
-        const Bytes image = pcmWave(2, 11025, 8, frames);
-        const MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
-        return loaded.emplace_back(SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY));
-    };
+    start("WaveBlockLen=601\n", 0x01, &stereo);
     Bytes shortOne, leftRight;
     for (int i = 0; i < 100; ++i) shortOne.insert(shortOne.end(), {60, 200});
     for (int i = 0; i < 400; ++i) leftRight.insert(leftRight.end(), {uint8_t(10 + i % 50), 240});
-    play(0, stereoWave(shortOne));  // sounds in the first block only
-    play(0, stereoWave(leftRight));  // starts at the mix position, one block on
+    play(0, load(shortOne, 2));  // sounds in the first block only
+    play(0, load(leftRight, 2));  // starts at the mix position, one block on
     EXPECT_EQ(wave.written().front().size(), 600u);
     EXPECT_EQ(upTo(hear(), 1400), shortOne + silence(400) + leftRight);
 }
 
 // WaveOutDevice, the config record and the device's own caps decide the device and the format.
 TEST_F(Session, DeviceAndFormat) {
-    const MixConfig stereo44{10, MIX_CONFIG_CHANNELS | MIX_CONFIG_RATE, 2, 44}, nine{9, 3, 2, 44},
-        rate22{10, MIX_CONFIG_RATE, 2, 22}, rate33{10, MIX_CONFIG_RATE, 1, 33};
+    const MixConfig nine{9, 3, 2, 44}, rate22{10, MIX_CONFIG_RATE, 2, 22}, rate33{10, MIX_CONFIG_RATE, 1, 33};
     wave.setDevices({{"Card A", 2, 0}, {"Card B", 1, 0}, {std::string(40, 'x'), 2, 0}});
     struct Case { const char* device; const MixConfig* config; int id, channels, rate; std::string name; };
-    for (const Case& c : {Case{"0", &stereo44, 0, 2, 44100, "Card A"}, {"1", &stereo44, 1, 1, 44100, "Card B"},
+    for (const Case& c : {Case{"0", &kStereo44, 0, 2, 44100, "Card A"}, {"1", &kStereo44, 1, 1, 44100, "Card B"},
                           {"0", &nine, 0, 1, 11025, "Card A"}, {"0", &rate22, 0, 1, 22050, "Card A"},
                           {"0", &rate33, 0, 1, 11025, "Card A"}, {"3", nullptr, -1, 1, 11025, "Card A"},
                           {"-3", nullptr, -1, 1, 11025, "Card A"}, {"2", nullptr, 2, 1, 11025, std::string(31, 'x')}}) {
@@ -90,7 +79,7 @@ TEST_F(Session, DeviceAndFormat) {
         SoundMixCloseSession(h);
     }
     wave.failCaps(true);  // a device that cannot describe itself is taken as a mono one
-    h = SoundMixInit(&stereo44);
+    h = SoundMixInit(&kStereo44);
     EXPECT_EQ(std::tuple(view::settings(h)->name, view::settings(h)->format.channels), std::tuple("Unknown Device", 1));
 }
 
@@ -173,10 +162,7 @@ TEST_F(Pump, ClockPositionsOutlastTheClockWrapping) {
         EXPECT_EQ(view::clockPosition(h) - idle, day * 86400 * 11025);
     }
     // In stereo the clock never puts the position between the two bytes of a frame.
-    SoundMixCloseSession(h);
-    const MixConfig stereo44{10, MIX_CONFIG_CHANNELS | MIX_CONFIG_RATE, 2, 44};
-    h = SoundMixInit(&stereo44);
-    SoundMixActivate(h, true);
+    start("GoodWavePos=0\n", 0, &kStereo44);
     const int64_t from = view::clockPosition(h);
     clockNow += 5;  // 441 bytes at 88200 bytes a second
     EXPECT_EQ(view::clockPosition(h) - from, 440);

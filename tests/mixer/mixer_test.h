@@ -75,20 +75,21 @@ protected:
     }
 
     void ini(const std::string& text) { dir.write("SOUNDMIX.INI", text); }
+    static constexpr MixConfig kStereo44{10, MIX_CONFIG_CHANNELS | MIX_CONFIG_RATE, 2, 44};
     // A fresh session: small blocks, positions by the device's byte counter; `device` overrides them.
-    void start(const std::string& device = "", int channels = 0x0F) {
+    void start(const std::string& device = "", int channels = 0x0F, const MixConfig* config = nullptr) {
         if (view::sessionHandle()) SoundMixCloseSession(view::sessionHandle());
         notices.clear();
         wave.clearLog();
         ini("[default]\nGoodWavePos=1\nWaveBlockLen=512\nWaveBlocks=3\n[Virtual Wave Out]\n" + device);
-        h = SoundMixInit(nullptr);
+        h = SoundMixInit(config);
         SoundMixActivate(h, true);
         for (int c = 0; c < 8; ++c)
             if (channels & (1 << c)) SoundMixOpenChannel(h, c, MIX_OPEN_ONE);
     }
-    // A wave of exactly these bytes: 8-bit mono 11025 Hz, the session's own format.
-    hMixWave load(const Bytes& bytes) {
-        const Bytes image = pcmWave(1, 11025, 8, bytes);
+    // A wave of exactly these bytes: 8-bit 11025 Hz, mono unless said.
+    hMixWave load(const Bytes& bytes, uint16_t channels = 1) {
+        const Bytes image = pcmWave(channels, 11025, 8, bytes);
         const MixMemoryFile file{image.data(), uint32_t(image.size()), 0};
         return loaded.emplace_back(SoundMixOpenWave(h, &file, 0, MIX_WAVE_MEMORY));
     }

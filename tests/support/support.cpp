@@ -8,7 +8,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/save_file.h"
 #include "mixer/sound_mix_component.h"
+#include "mixer/views.h"
 #include "platform/callback_window.h"
 #include "platform/virtual_wave_out.h"
 
@@ -80,25 +82,41 @@ std::vector<std::string> Ear::heard() {
         DispatchPostedMessages();
     }
     std::vector<std::string> names;
-    size_t at = 0;
-    while (at < stream.size()) {
-        bool found = false;
-        for (const auto& [name, bytes] : sounds_) {
-            if (stream.size() - at >= bytes.size() && std::equal(bytes.begin(), bytes.end(), stream.begin() + long(at))) {
-                names.push_back(name);
-                at += bytes.size();
-                found = true;
-                break;
-            }
-        }
-        if (found) continue;
-        if (stream[at] != 128) {
+    for (size_t at = 0; at < stream.size();) {
+        const auto sound = std::find_if(sounds_.begin(), sounds_.end(), [&](const auto& s) {
+            const auto& b = s.second;
+            return stream.size() - at >= b.size() && std::equal(b.begin(), b.end(), stream.begin() + long(at));
+        });
+        if (sound != sounds_.end()) {
+            names.push_back(sound->first);
+            at += sound->second.size();
+        } else if (stream[at] == 128) {
+            ++at;
+        } else {  // past the rest of what is not silence
             names.push_back("?");
-            // Past the rest of what is not silence.
             while (at < stream.size() && stream[at] != 128) ++at;
-            continue;
         }
-        ++at;
     }
     return names;
+}
+
+void WindowTest::open(uint32_t clockSeed, const std::optional<PetState>& pet) {
+    ear.reset();
+    naming.reset();
+    form.reset();
+    ASSERT_EQ(mixer::view::liveWaveCount(), 0u) << "waves outlived the window";
+    if (pet) dir.write("my.dat", serializePet(*pet));
+    boxes.shown.clear();
+    FormServices s = testServices(boxes, random, dir.path());
+    s.clockSeed = [clockSeed] { return clockSeed; };
+    form = std::make_unique<TForm1>(std::move(s));
+    naming = std::make_unique<TForm2>(form.get(), boxes);
+    form->setNamingDialog(naming.get());
+    ear = std::make_unique<Ear>(*form, PIKO_CG_DIR "/");
+}
+
+PetState WindowTest::saved() const {
+    PetState p;
+    loadPetFile(dir.path() + "my.dat", p);
+    return p;
 }

@@ -3,12 +3,18 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "app/form1.h"
+#include "app/form2.h"
 #include "app/message_boxes.h"
+#include "app/pet_state.h"
 #include "platform/file.h"
 
 class QTimer;
@@ -62,9 +68,8 @@ private:
     }
 };
 
-// A control of a window, found by the name the window gives it. qobject_cast
-// refuses to compile for a class without Q_OBJECT (which findChild silently
-// takes for its base on some Qt versions and refuses on others).
+// A control of a window, found by the name the window gives it. qobject_cast refuses to compile for a class without
+// Q_OBJECT (which findChild silently takes for its base on some Qt versions and refuses on others).
 template <class W>
 W* control(const QObject& window, const char* name) {
     W* w = qobject_cast<W*>(window.findChild<QObject*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly));
@@ -86,8 +91,7 @@ struct ScriptedFileFaults : FileFaults {
 // played, read back as the names of cg's sounds ("1.wav" .. "7.wav").
 class Ear {
 public:
-    // Learns each sound as the window's mixer converts it. Needs the window
-    // on the process's virtual device.
+    // Learns each sound as the window's mixer converts it. Needs the window on the process's virtual device.
     Ear(const TForm1& window, const std::string& cgDir);
     // Plays out every queued block and names the sounds in them, in order,
     // since the last call; "?" for anything else that is not silence.
@@ -97,6 +101,12 @@ private:
     VirtualWaveOut& device_;
     std::vector<std::pair<std::string, std::vector<uint8_t>>> sounds_;
 };
+
+// The BMP `g` made to claim 5600 x 5600 pixels in a few run-length bytes.
+inline std::string hugeRleBmp(const std::string& g) {
+    return g.substr(0, 18) + std::string("\xe0\x15\0\0\xe0\x15\0\0", 8) + g.substr(26, 4) +
+           std::string("\1\0\0\0\x10\0\0\0", 8) + g.substr(38);
+}
 
 // What a window under test takes: the test's boxes, the test's generator and
 // the folder that holds my.dat and cg/. Tests add their own hooks to it.
@@ -108,3 +118,18 @@ inline FormServices testServices(MessageBoxes& boxes, Random& random, const std:
     s.cgDir = dir + "cg/";
     return s;
 }
+
+// A window on a folder of its own, with its naming dialog and an ear on its device.
+struct WindowTest : ::testing::Test {
+    explicit WindowTest(uint32_t seed) : random(seed) {}
+    TempDir dir;
+    ScriptedBoxes boxes;
+    Random random;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm2> naming;  // after `form`: the dialog is its child and goes first
+    std::unique_ptr<Ear> ear;
+
+    // One window at a time: each holds the process's one mixer session. `pet` is written to my.dat first.
+    void open(uint32_t clockSeed, const std::optional<PetState>& pet = std::nullopt);
+    PetState saved() const;  // what my.dat holds
+};

@@ -18,23 +18,12 @@ for kind in lf sub; do
   [ "$rc" = 0 ] && cmp -s "$dir/my.dat.bak" "$work/$kind.orig" && [ "$(tr -cd '\r' < "$dir/my.dat" | wc -c)" = 265 ] ||
     fail "$kind: my.dat.bak is not the file as it was (exit $rc)"
 done
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>"$work/xvfb.err" 5>"$work/display" &
-for _ in $(seq 1 300); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/display") QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
-# libxkbcommon-x11 hands strndup a name not NUL-terminated (legal): strict string checks take it for an overflow.
-[ -z "${ASAN_OPTIONS:-}" ] || export ASAN_OPTIONS=${ASAN_OPTIONS//strict_string_checks=1/strict_string_checks=0}
+start_x
 # Keys that go nowhere (no window manager gives the focus) make a new attempt; a lost checkpoint fails them all.
 line="taught $$" taught= && for attempt in 1 2 3; do
   room talk ﾋﾟｺ 4 6 12 12 30 0 500 0 > "$work/talk.dat" && cp "$work/talk.dat" "$work/talk/my.dat"
   "$work/talk/piko" 2>"$work/err" &
-  pid=$! && for _ in $(seq 1 600); do
-    wid=$(xdotool search --onlyvisible --name 'ピコ日記' 2>/dev/null | head -n1) && [ -n "$wid" ] && break
-    kill -0 $pid && sleep 0.1 || fail "piko ended at start: $(cat "$work/err" "$work/xvfb.err")"
-  done
-  for _ in $(seq 1 20); do
-    xdotool mousemove --window "$wid" 240 220 click 1 && sleep 0.3
-    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$wid" ] && break
-  done
+  pid=$! && window_of "$work/err" && focus_talk_box
   xdotool type --delay 30 "$line" && xdotool key Return && sleep 3
   kill -KILL $pid && { wait $pid || true; }
   [ "$(sed -n 10p "$work/talk/my.dat" | tr -d '\r')" = "$line" ] && taught=$attempt && break

@@ -75,10 +75,15 @@ bool holdsLock(pid_t pid) {
     return false;
 }
 
+bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
+    for (const auto deadline = Clock::now() + limit; Clock::now() < deadline; std::this_thread::sleep_for(20ms))
+        if (done()) return true;
+    return false;
+}
+
 // Waits up to `limit` for `pid` to end; false (and killed) when it did not.
 bool ended(Piko& p, std::chrono::seconds limit) {
-    for (const auto deadline = Clock::now() + limit; Clock::now() < deadline; std::this_thread::sleep_for(20ms))
-        if (::wait4(p.pid, &p.status, WNOHANG, &p.use) == p.pid) return true;
+    if (waitFor([&] { return ::wait4(p.pid, &p.status, WNOHANG, &p.use) == p.pid; }, limit)) return true;
     ::kill(p.pid, SIGKILL);
     ::wait4(p.pid, &p.status, 0, &p.use);
     return false;
@@ -103,20 +108,9 @@ pid_t neighbour(std::string& said, const std::function<void()>& body) {
     return pid;
 }
 
-bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
-    for (const auto deadline = Clock::now() + limit; Clock::now() < deadline; std::this_thread::sleep_for(20ms))
-        if (done()) return true;
-    return false;
-}
-
-std::string text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 struct Case {
     const char* input;
-    std::function<void(const std::string& dir)> setup;  // makes the folder hostile
+    std::function<void(const TempDir& dir)> setup;  // makes the folder hostile
     double live = 0;                                     // seconds the pet lives before SIGTERM
     enum Neighbour { None, Squatter, StoppedOwner, OtherUser, NoHup, Bus } neighbour = None;
     const char* sees = "the pet, saved at the end";
@@ -126,30 +120,24 @@ TEST(Hostile, EveryInputStartsInTimeWithinBoundsAndKeepsThePet) {
     const std::string bin = std::string(PIKO_CG_DIR) + "/../";
     const Bytes oneHertz = pcmWave(1, 1, 8, Bytes(190000, 128));
     const Case cases[] = {
-        {"nothing hostile", [](const std::string&) {}},
-        {"INI a FIFO", [](const std::string& d) { ::mkfifo((d + "SOUNDMIX.INI").c_str(), 0600); },
+        {"nothing hostile", [](const TempDir&) {}},
+        {"INI a FIFO", [](const TempDir& d) { ::mkfifo((d.path() + "SOUNDMIX.INI").c_str(), 0600); },
          0, Case::None, "the pet with the mixer's defaults"},
-        {"INI -> /dev/zero", [](const std::string& d) { ::symlink("/dev/zero", (d + "SOUNDMIX.INI").c_str()); },
+        {"INI -> /dev/zero", [](const TempDir& d) { ::symlink("/dev/zero", (d.path() + "SOUNDMIX.INI").c_str()); },
          0, Case::None, "the pet with the mixer's defaults"},
-        {"INI one 100 MB line", [](const std::string& d) {  // sparse: no disk is used
-             std::ofstream(d + "SOUNDMIX.INI") << "[default]";
-             ::truncate((d + "SOUNDMIX.INI").c_str(), 100 << 20);
+        {"INI one 100 MB line", [](const TempDir& d) {  // sparse: no disk is used
+             d.write("SOUNDMIX.INI", "[default]");
+             ::truncate((d.path() + "SOUNDMIX.INI").c_str(), 100 << 20);
          }, 0, Case::None, "the pet with the mixer's defaults"},
-        {"7.wav at 1 Hz", [&](const std::string& d) {
-             std::ofstream(d + "cg/7.wav", std::ios::binary).write(reinterpret_cast<const char*>(oneHertz.data()),
-                                                                    std::streamsize(oneHertz.size()));
-         }, 0, Case::None, "the pet; the preloads after it silent"},
-        {"futu.bmp RLE 5600x5600", [](const std::string& d) {
-             std::string g = text(d + "cg/futu.bmp");
-             g = g.substr(0, 18) + std::string("\xe0\x15\0\0\xe0\x15\0\0", 8) + g.substr(26, 4) +
-                 std::string("\1\0\0\0\x10\0\0\0", 8) + g.substr(38);
-             std::ofstream(d + "cg/futu.bmp", std::ios::binary) << g;
-         }, 5, Case::None, "the pet; the strip's load error box"},
-        {"squatter (nobody)", [](const std::string&) {}, 0, Case::Squatter, "2nd start: the first's window"},
-        {"stopped first piko", [](const std::string&) {}, 0, Case::StoppedOwner, "2nd start: the box"},
-        {"shared folder lock", [](const std::string&) {}, 0, Case::OtherUser, "nobody's start: the box"},
-        {"nohup, then SIGHUP", [](const std::string&) {}, 0, Case::NoHup},
-        {"session bus, open folder", [](const std::string& d) { ::chmod(d.c_str(), 0755); }, 0, Case::Bus,
+        {"7.wav at 1 Hz", [&](const TempDir& d) { d.write("cg/7.wav", std::string(oneHertz.begin(), oneHertz.end())); },
+         0, Case::None, "the pet; the preloads after it silent"},
+        {"futu.bmp RLE 5600x5600", [](const TempDir& d) { d.write("cg/futu.bmp", hugeRleBmp(d.read("cg/futu.bmp"))); },
+         5, Case::None, "the pet; the strip's load error box"},
+        {"squatter (nobody)", [](const TempDir&) {}, 0, Case::Squatter, "2nd start: the first's window"},
+        {"stopped first piko", [](const TempDir&) {}, 0, Case::StoppedOwner, "2nd start: the box"},
+        {"shared folder lock", [](const TempDir&) {}, 0, Case::OtherUser, "nobody's start: the box"},
+        {"nohup, then SIGHUP", [](const TempDir&) {}, 0, Case::NoHup},
+        {"session bus, open folder", [](const TempDir& d) { ::chmod(d.path().c_str(), 0755); }, 0, Case::Bus,
          "2nd start: the first's window, asked on the bus"},
     };
     std::printf("%-24s %8s %7s %9s  %s\n", "input", "peak MB", "CPU s", "to end s", "what the user sees");
@@ -163,7 +151,7 @@ TEST(Hostile, EveryInputStartsInTimeWithinBoundsAndKeepsThePet) {
         std::filesystem::copy_file(bin + "piko", d + "piko");
         dir.copyCg();
         dir.write("my.dat", serializePet(healthyPet()));
-        c.setup(d);
+        c.setup(dir);
         // A squatter on the single-instance socket's name of old (an abstract name anyone could guess and
         // bind first, listening with a full backlog) that also tries the pet's folder; or a session bus.
         std::string bus;
@@ -198,26 +186,26 @@ TEST(Hostile, EveryInputStartsInTimeWithinBoundsAndKeepsThePet) {
         }
         const auto t0 = Clock::now();
         Piko first{launch(d, err, kUs, c.neighbour == Case::NoHup, bus)};
-        ASSERT_TRUE(waitFor([&] { return holdsLock(first.pid); }, 20s)) << "never took its pet: " << text(err);
+        ASSERT_TRUE(waitFor([&] { return holdsLock(first.pid); }, 20s)) << "never took its pet: " << dir.read("err");
         Piko measured;
         std::string seen = c.sees;
         if (c.neighbour != Case::None && c.neighbour != Case::NoHup) {
             // The second start, by another user in a shared folder, or while the first is stopped.
             if (c.neighbour == Case::StoppedOwner) ::kill(first.pid, SIGSTOP);
             if (c.neighbour == Case::OtherUser) ::chmod(d.c_str(), 0755);
-            const std::string err2 = d + "err2";
-            Piko second{launch(d, err2, c.neighbour == Case::OtherUser ? kNobody : kUs, false, bus)};
+            Piko second{launch(d, d + "err2", c.neighbour == Case::OtherUser ? kNobody : kUs, false, bus)};
             const auto t1 = Clock::now();
             if (c.neighbour == Case::Squatter || c.neighbour == Case::Bus) {
                 EXPECT_TRUE(ended(second, 20s)) << "the second start hung";
             } else {
                 // The box is open: waiting for a click that never comes. SIGTERM ends it.
-                EXPECT_TRUE(waitFor([&] { return text(err2).find("already open") != std::string::npos; }, 20s))
-                    << text(err2);
+                EXPECT_TRUE(waitFor([&] { return dir.read("err2").find("already open") != std::string::npos; }, 20s))
+                    << dir.read("err2");
                 ::kill(second.pid, SIGTERM);
                 EXPECT_TRUE(ended(second, 20s));
             }
-            EXPECT_TRUE(WIFEXITED(second.status) && WEXITSTATUS(second.status) == 3) << second.status << text(err2);
+            EXPECT_TRUE(WIFEXITED(second.status) && WEXITSTATUS(second.status) == 3)
+                << second.status << dir.read("err2");
             measured = second;
             measured.status = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t1).count();
             if (c.neighbour == Case::StoppedOwner) ::kill(first.pid, SIGCONT);
@@ -235,7 +223,7 @@ TEST(Hostile, EveryInputStartsInTimeWithinBoundsAndKeepsThePet) {
             ::kill(helper, SIGKILL);
             ::waitpid(helper, nullptr, 0);
         }
-        EXPECT_TRUE(WIFEXITED(first.status) && WEXITSTATUS(first.status) == 0) << first.status << text(err);
+        EXPECT_TRUE(WIFEXITED(first.status) && WEXITSTATUS(first.status) == 0) << first.status << dir.read("err");
         PetState kept;  // the pet lived on meanwhile: the same pet, whatever its gauges
         loadPetFile(d + "my.dat", kept);
         const PetState want = healthyPet();

@@ -17,6 +17,28 @@ wait_ready() {
 }
 # What --where says of pet folder $1 and data folder $2.
 where_is() { printf 'pet: %s/\npictures and sounds: %s/cg/\nSOUNDMIX.INI: %s/SOUNDMIX.INI' "$1" "$2" "$1"; }
+# A display of our own, never on our output (a server left behind would keep ctest waiting); no session bus.
+start_x() {
+  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>"$work/xvfb.err" 5>"$work/display" &
+  for _ in $(seq 1 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+  export DISPLAY=:$(head -n1 "$work/display") QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
+  # libxkbcommon-x11 hands strndup a name not NUL-terminated (legal): strict string checks take it for an overflow.
+  [ -z "${ASAN_OPTIONS:-}" ] || export ASAN_OPTIONS=${ASAN_OPTIONS//strict_string_checks=1/strict_string_checks=0}
+}
+# Sets $wid to the window of the piko $pid, whose errors go to $1.
+window_of() {
+  for _ in $(seq 1 600); do
+    wid=$(xdotool search --onlyvisible --name 'ピコ日記' 2>/dev/null | head -n1) && [ -n "$wid" ] && break
+    kill -0 $pid && sleep 0.1 || fail "piko ended at start: $(cat "$1" "$work/xvfb.err")"
+  done
+}
+# No window manager gives the focus: a click in the talk box takes it, checked before typing.
+focus_talk_box() {
+  for _ in $(seq 1 20); do
+    xdotool mousemove --window "$wid" 240 220 click 1 && sleep 0.3
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$wid" ] && break
+  done
+}
 # Starts piko with the environment given ($@), waits for it in folder $dir, sends it $sig, sets $rc.
 run_until() {
   env "$@" 2>/dev/null &

@@ -19,29 +19,17 @@ rc=0 && wait $! || rc=$?
   fail "no sound device: exit code $rc: $(cat "$work/err")"
 pet ﾋﾟｺ 4 6 12 12 10 0 500 0 > "$app/my.dat"  # living, contented, no words yet; no SOUNDMIX.INI: the defaults
 line="hello piko $$"
-# A display of our own, never on our output: a server left behind would keep ctest waiting.
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>"$work/xvfb.err" 5>"$work/display" &
-for _ in $(seq 1 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+start_x
 # The disk driver at a sound card's pace; no session bus for anything to start a daemon on. Without a
 # bus Qt 6.8's xcb start-up asks the desktop portal all the same, and the watcher of that call, whose
 # answer never comes, is left for LeakSanitizer to find: there is no portal to ask here.
-export DISPLAY=:$(head -n1 "$work/display") QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=disk QT_NO_XDG_DESKTOP_PORTAL=1
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" && unset SDL_DISKAUDIODELAY
-# libxkbcommon-x11 hands strndup a name not NUL-terminated (legal): strict string checks take it for an overflow.
-[ -z "${ASAN_OPTIONS:-}" ] || export ASAN_OPTIONS=${ASAN_OPTIONS//strict_string_checks=1/strict_string_checks=0}
+export SDL_AUDIODRIVER=disk QT_NO_XDG_DESKTOP_PORTAL=1 && unset SDL_DISKAUDIODELAY
 SDL_DISKAUDIOFILE="$work/out.raw" "$app/piko" 2>"$work/err" &
-pid=$! && for _ in $(seq 1 600); do
-  wid=$(xdotool search --onlyvisible --name 'ピコ日記' 2>/dev/null | head -n1) && [ -n "$wid" ] && break
-  kill -0 $pid && sleep 0.1 || fail "piko ended at start: $(cat "$work/err" "$work/xvfb.err")"
-done
+pid=$! && window_of "$work/err"
 expect() { env -u DISPLAY SDL_DISKAUDIOFILE="$work/helper.raw" "$heard" "$app" "$work/out.raw" 2.wav 4.wav; }
-# No window manager gives the focus: a click in the talk box takes it, checked before typing. Keys that
-# went nowhere are typed again into an emptied box.
+# Keys that went nowhere are typed again into an emptied box.
 said= && for attempt in 1 2 3 4 5; do
-  for _ in $(seq 1 20); do
-    xdotool mousemove --window "$wid" 240 220 click 1 && sleep 0.3
-    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$wid" ] && break
-  done
+  focus_talk_box
   xdotool key --clearmodifiers ctrl+a BackSpace && xdotool type --delay 30 "$line" && xdotool key Return
   for _ in $(seq 1 40); do expect >"$work/expect.out" && { said=$attempt; break 2; }; sleep 0.5; done
 done

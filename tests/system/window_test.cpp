@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <random>
 
-#include "app/form2.h"
 #include "app/save_file.h"
 #include "app/text_box.h"
 #include "mixer/views.h"
@@ -20,27 +19,11 @@ namespace {
 namespace view = mixer::view;
 
 // The program on a folder of its own, its timers stopped: the test is its clock.
-struct Program : ::testing::Test {
-    TempDir dir;
-    ScriptedBoxes boxes;
-    Random random{3};
-    std::unique_ptr<TForm1> form;
-    std::unique_ptr<TForm2> naming;
-    std::unique_ptr<Ear> ear;
-
+struct Program : WindowTest {
+    Program() : WindowTest(3) {}
     void start(uint32_t clockSeed) {
-        ear.reset();
-        naming.reset();
-        form.reset();
-        ASSERT_EQ(view::liveWaveCount(), 0u) << "waves outlived the window";
-        boxes.shown.clear();
-        FormServices s = testServices(boxes, random, dir.path());
-        s.clockSeed = [clockSeed] { return clockSeed; };
-        form = std::make_unique<TForm1>(std::move(s));
+        open(clockSeed);
         for (QTimer* t : timers(*form)) t->stop();
-        naming = std::make_unique<TForm2>(form.get(), boxes);
-        form->setNamingDialog(naming.get());
-        ear = std::make_unique<Ear>(*form, PIKO_CG_DIR "/");
     }
     bool closeSaves() {  // closed as the user closes it (unless a death did): my.dat holds the window's pet
         QCloseEvent e;
@@ -48,9 +31,7 @@ struct Program : ::testing::Test {
             QCoreApplication::sendEvent(form.get(), &e);
             if (!e.isAccepted()) return false;
         }
-        PetState saved;
-        loadPetFile(dir.path() + "my.dat", saved);
-        return form->closed() && saved == form->pet();
+        return form->closed() && saved() == form->pet();
     }
     std::vector<std::string> errors() const {
         std::vector<std::string> e;
@@ -61,9 +42,7 @@ struct Program : ::testing::Test {
     bool enabled(const char* button) const { return control<QPushButton>(*form, button)->isEnabled(); }
     void savePet(int32_t condition, int32_t words = 0) {
         PetState p;
-        p.pet_name = "pi";
-        p.condition = condition;
-        p.word_count = words;
+        std::tie(p.pet_name, p.condition, p.word_count) = std::tuple("pi", condition, words);
         std::fill_n(p.words.begin(), words, "old");
         dir.write("my.dat", serializePet(p));
     }
@@ -90,9 +69,9 @@ TEST_F(Soak, ALongLifeKeepsWordsSavesAndSound) {
     };
     const auto restart = [&] {
         ASSERT_TRUE(closeSaves()) << "my.dat is not the pet the window held";
-        const PetState saved = form->pet();
+        const PetState kept = form->pet();
         start(uint32_t(rng()));
-        ASSERT_EQ(form->pet(), saved);
+        ASSERT_EQ(form->pet(), kept);
     };
     const std::pair<long, void (TForm1::*)()> kTimers[] = {{1, &TForm1::Timer1Timer}, {200, &TForm1::Timer2Timer},
         {2200, &TForm1::Timer3Timer}, {120, &TForm1::Timer4Timer}, {20, &TForm1::Timer5Timer},
@@ -146,9 +125,7 @@ TEST_F(BadFiles, MyDatTooLargeOrAPipe) {
     EXPECT_EQ(errors(), std::vector{cp932("I/O ｴﾗｰ (223)")});
     QCloseEvent e;
     QCoreApplication::sendEvent(form.get(), &e);
-    PetState saved;
-    loadPetFile(dir.path() + "my.dat", saved);
-    EXPECT_TRUE(enabled("sagasu_b") && e.isAccepted() && saved.condition == sinu && dir.read("my.dat.bak") == huge);
+    EXPECT_TRUE(enabled("sagasu_b") && e.isAccepted() && saved().condition == sinu && dir.read("my.dat.bak") == huge);
     std::filesystem::remove(dir.path() + "my.dat");
     ::mkfifo((dir.path() + "my.dat").c_str(), 0600);  // never waited on: refused, and not saved over
     start(5);
@@ -165,11 +142,7 @@ TEST_F(BadFiles, PicturesSoundsAndSoundMixIni) {
         [](const std::string& g) { return std::string(g.size(), '\x5a'); },
         // a huge width, format or value
         [](const std::string& g) { return g.substr(0, 18) + "\xff\xff\xff\x7f" + g.substr(22); },
-        // a picture claiming 5600 x 5600 pixels in a few run-length bytes
-        [](const std::string& g) {
-            return g.substr(0, 18) + std::string("\xe0\x15\0\0\xe0\x15\0\0", 8) + g.substr(26, 4) +
-                   std::string("\1\0\0\0\x10\0\0\0", 8) + g.substr(38);
-        },
+        hugeRleBmp,
         nullptr,  // missing
     };
     SetProfileDirectory(dir.path());
