@@ -109,6 +109,11 @@ uint8_t* convertRate(uint32_t channels, uint32_t targetRate, uint32_t sourceRate
     return out;
 }
 
+namespace {
+
+// Whether converting `length` bytes from `source` to `target` keeps every
+// step's result within kMaxWaveBytes. A conversion that will fail for
+// another reason (no channels, an unsupported width) fits: it raises its own error.
 bool conversionFits(const SampleFormat& target, const SampleFormat& source, int64_t length) {
     if (source.channels == target.channels && source.rate == target.rate && source.bits == target.bits) return true;
     // The lengths each step will ask for, in the steps' order.
@@ -130,6 +135,8 @@ bool conversionFits(const SampleFormat& target, const SampleFormat& source, int6
     }
     return length <= kMaxWaveBytes;
 }
+
+}  // namespace
 
 uint8_t* convertSamples(const SampleFormat& target, const SampleFormat& source, uint8_t* buffer, int32_t& length) {
     if (source.channels == target.channels && source.rate == target.rate && source.bits == target.bits) return buffer;

@@ -23,13 +23,8 @@ extern const char* const kOutOfMemory;
 // No buffer of a conversion grows beyond this: about three minutes of 8-bit
 // stereo at 44 100 Hz. A wave that would need more (a sound recorded at 1 Hz
 // and stretched to the session's rate, say) fails with kOutOfMemory before
-// anything is allocated for it.
+// the conversion allocates anything.
 constexpr int32_t kMaxWaveBytes = 16 << 20;
-
-// Whether converting `length` bytes from `source` to `target` keeps every
-// step's result within kMaxWaveBytes. A conversion that will fail for
-// another reason (no channels, an unsupported width) fits: it raises its own error.
-bool conversionFits(const SampleFormat& target, const SampleFormat& source, int64_t length);
 // The division error a source without channels or rate raises (CP932 bytes).
 std::string divisionByZeroMessage();
 

@@ -124,8 +124,7 @@ void TSoundMix::heard(hMixWave wave) {
 
 void TSoundMix::freeQuietly(hMixWave wave) {
     erase(owned_, wave);
-    while (erase(playing_, wave)) {
-    }
+    std::erase(playing_, wave);
     try {
         FreeWave(wave);
     } catch (const ESoundMixError&) {

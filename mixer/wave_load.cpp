@@ -105,16 +105,14 @@ hMixWave loadWave(const WaveTarget& target, const void* source, hMixModule insta
     // A header may claim more than the source holds; never allocate for a claim.
     if (data.size > reader->remaining()) fail("Failed to read data chunk");
     if (data.size > uint32_t(std::numeric_limits<int32_t>::max())) fail(kOutOfMemory);
-    const SampleFormat from{wave->format.channels, wave->format.samplesPerSec, wave->format.bitsPerSample};
-    const SampleFormat to{uint32_t(target.channels), uint32_t(target.rate), 8};
-    // Known from the headers alone: refused before a byte of it is read.
-    if (!conversionFits(to, from, data.size)) fail(kOutOfMemory);
 
     SampleBuffer samples(static_cast<uint8_t*>(std::malloc(data.size)));
     if (!samples) fail(kOutOfMemory);
     if (reader->read(samples.get(), data.size) != data.size) fail("Failed to read data chunk");
 
     int32_t length = int32_t(data.size);
+    const SampleFormat from{wave->format.channels, wave->format.samplesPerSec, wave->format.bitsPerSample};
+    const SampleFormat to{uint32_t(target.channels), uint32_t(target.rate), 8};
     uint8_t* converted = convertSamples(to, from, samples.release(), length);
     if (!converted) fail("Failed to convert wave format");
 

@@ -89,6 +89,20 @@ void syncFolderOf(const std::string& path) {
     if (folder) ::fsync(folder.fd());
 }
 
+// The last step of every replace: the finished temporary file `tmp` renamed
+// over `path` and the folder synced, unless an earlier step failed with
+// `err`; a failure removes the temporary file. 0 or the errno.
+int putInPlace(const std::string& tmp, const std::string& path, int err) {
+    if (!err) err = injected(FileStep::Rename, path);
+    if (!err && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+    if (err) {
+        ::unlink(tmp.c_str());
+        return err;
+    }
+    syncFolderOf(path);
+    return 0;
+}
+
 // The new file takes the old one's owner and permissions, as an overwrite
 // would have kept them: root saving a user's pet must leave it the user's.
 void takeOwnerAndMode(int fd, const struct stat& old) {
@@ -227,14 +241,7 @@ int replaceOrOverwrite(const std::string& path, const std::string& bytes, bool& 
     if (!err) err = injected(FileStep::Sync, path);
     if (!err && ::fsync(f.fd()) != 0) err = errno;
     if (const int closed = f.close(); !err) err = closed;
-    if (!err) err = injected(FileStep::Rename, path);
-    if (!err && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
-    if (err) {
-        ::unlink(tmp.c_str());
-        return err;
-    }
-    syncFolderOf(path);
-    return 0;
+    return putInPlace(tmp, path, err);
 }
 
 }  // namespace
@@ -264,14 +271,7 @@ int keepCopySynced(const std::string& from, const std::string& to) {
         err = copyInto(from, f);
         if (const int closed = f.close(); !err) err = closed;
     }
-    if (!err) err = injected(FileStep::Rename, to);
-    if (!err && ::rename(tmp.c_str(), to.c_str()) != 0) err = errno;
-    if (err) {
-        ::unlink(tmp.c_str());
-        return err;
-    }
-    syncFolderOf(to);
-    return 0;
+    return putInPlace(tmp, to, err);
 }
 
 BackgroundWriter::BackgroundWriter() : thread_([this] { loop(); }) {}
